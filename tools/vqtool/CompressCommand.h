@@ -1,0 +1,30 @@
+// vqtool compress: the compression page's run without the page.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <string>
+
+enum VqtoolExit : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 3 };
+
+struct CompressArgs {
+    QString network;
+    QStringList subsystems;  // full dotted paths, in the order given
+    QString output;
+    std::optional<unsigned> major;  // the profile's "CompressOptions" values when absent
+    std::optional<unsigned> minor;
+};
+
+inline constexpr int kMaxSubsystems = 16;
+
+extern const char* const kCompressUsage;
+
+// Parses the words after "compress" ("--name value" or "--name=value").
+// Returns false and a message for the user on any mistake.
+bool ParseCompressArgs(const QStringList& words, CompressArgs& args, QString& error);
+
+// Opens the network database through the object server on dataFolder
+// ($OVX_HOME when empty), runs CompressDatabase with the page's flags, files
+// the library's side files into the log and returns the exit code.
+int RunCompress(const CompressArgs& args, const std::string& dataFolder = {});
