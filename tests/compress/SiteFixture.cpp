@@ -1,0 +1,216 @@
+#include "SiteFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <stdexcept>
+
+using nlohmann::json;
+
+void RecordingLogView::AppendAtEnd(const QString& text) {
+    m_text += text;
+    if (onText) onText(text);
+}
+
+QStringList RecordingLogView::Lines() const {
+    QStringList lines = m_text.split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+QStringList SplitLines(const QStringList& lines) {
+    QStringList out;
+    for (const QString& line : lines) out << line.split(QStringLiteral("\r\n"));
+    return out;
+}
+
+QString BinPath(const QString& program) {
+    return QString::fromLocal8Bit(qgetenv("VQ_TEST_BIN_DIR")) + QLatin1Char('/') + program;
+}
+
+namespace {
+
+const char* const kVqProgramId = "900001013C8A0400";
+const char* const kIoProgramId = "9000010A01020304";
+
+json Templates() {
+    const json nvs = json::array({
+        {{"name", "nviRequest"}, {"type", "SNVT_obj_request"}, {"node_object", true}},
+        {{"name", "nvoStatus"}, {"type", "SNVT_obj_status"}, {"node_object", true}},
+        {{"name", "nvoValue"}, {"type", "SNVT_count"}},
+    });
+    const json cps = json::array({{{"name", "SCPTmaxSendTime"}, {"default", 60}}});
+    return json::array({
+        {{"name", "VQ"}, {"program_id", kVqProgramId}, {"nvs", nvs}, {"cps", cps}},
+        {{"name", "Io"}, {"program_id", kIoProgramId}, {"nvs", nvs}, {"cps", cps}},
+    });
+}
+
+QStringList Words(const QString& item) {
+    return item.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// "NAME@CH" -> name, channel
+std::pair<std::string, int> NameAt(const QString& word) {
+    const qsizetype at = word.lastIndexOf(QLatin1Char('@'));
+    if (at <= 0) throw std::invalid_argument("expected NAME@CH: " + word.toStdString());
+    return {word.left(at).toStdString(), word.mid(at + 1).toInt()};
+}
+
+}  // namespace
+
+std::string SiteFixture::ToSiteJson(const std::string& siteText) {
+    json site = {{"network", "Plant"}, {"templates", Templates()}};
+    std::set<int> channels;
+    std::set<std::string> seen;
+    json roots = json::array();
+    struct Node {
+        std::string name;
+        json devices = json::array();
+        json routers = json::array();
+        std::vector<std::string> children;
+    };
+    std::map<std::string, Node> tree;
+    std::vector<std::string> rootOrder;
+    auto ensure = [&](const std::string& path) {
+        if (tree.count(path)) return;
+        const auto dot = path.rfind('.');
+        Node node;
+        node.name = dot == std::string::npos ? path : path.substr(dot + 1);
+        tree[path] = node;
+        if (dot == std::string::npos) {
+            rootOrder.push_back(path);
+        } else {
+            const std::string parent = path.substr(0, dot);
+            if (!tree.count(parent)) throw std::invalid_argument("parent not declared first: " + path);
+            tree[parent].children.push_back(path);
+        }
+    };
+
+    for (const QString& raw : QString::fromStdString(siteText).split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty()) continue;
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        const std::string path = line.left(colon).trimmed().toStdString();
+        ensure(path);
+        Node& node = tree[path];
+        for (const QString& item : line.mid(colon + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QStringList w = Words(item);
+            if (w.isEmpty()) continue;
+            const QString kind = w[0];
+            if (kind == QLatin1String("router")) {
+                const std::string name = w.value(1).toStdString();
+                const QStringList ends = w.value(2).split(QLatin1Char('>'));
+                json router = {{"name", name}};
+                if (!seen.count("router:" + name)) {
+                    router["near"] = ends.value(0).toInt();
+                    router["far"] = ends.value(1).toInt();
+                    channels.insert(ends.value(0).toInt());
+                    channels.insert(ends.value(1).toInt());
+                    seen.insert("router:" + name);
+                }
+                node.routers.push_back(router);
+                continue;
+            }
+            const auto [name, channel] = NameAt(w.value(1));
+            channels.insert(channel);
+            if (kind == QLatin1String("host")) {
+                site["host"] = {{"name", name}, {"channel", channel}, {"subsystem", path}};
+                continue;
+            }
+            json device = {{"name", name}};
+            if (!seen.count("dev:" + name)) {
+                seen.insert("dev:" + name);
+                device["template"] = kind == QLatin1String("vq") ? "VQ" : "Io";
+                device["channel"] = channel;
+                device["location"] = "";
+                for (const QString& opt : w.mid(2)) {
+                    if (opt.startsWith(QLatin1String("loc="))) device["location"] = opt.mid(4).toStdString();
+                    if (opt.startsWith(QLatin1String("home="))) device["home"] = opt.mid(5).toStdString();
+                }
+            }
+            node.devices.push_back(device);
+        }
+    }
+
+    std::function<json(const std::string&)> render = [&](const std::string& path) {
+        const Node& node = tree.at(path);
+        json out = {{"name", node.name}, {"devices", node.devices}, {"routers", node.routers}};
+        json children = json::array();
+        for (const std::string& child : node.children) children.push_back(render(child));
+        out["subsystems"] = children;
+        return out;
+    };
+    for (const std::string& root : rootOrder) roots.push_back(render(root));
+    site["subsystems"] = roots;
+    json chans = json::array();
+    for (int id : channels) chans.push_back({{"id", id}, {"name", "Channel " + std::to_string(id)}});
+    site["channels"] = chans;
+    return site.dump(2);
+}
+
+SiteFixture::SiteFixture(const std::string& siteText) {
+    QDir().mkpath(DataFolder());
+    QDir().mkpath(m_dir.path() + "/out");
+    const QString sitePath = m_dir.path() + "/site.json";
+    QFile file(sitePath);
+    file.open(QIODevice::WriteOnly);
+    file.write(QByteArray::fromStdString(ToSiteJson(siteText)));
+    file.close();
+    QString out, err;
+    const int rc = RunTool("ovxctl", {"import", sitePath}, &out, &err);
+    m_imported = rc == 0;
+    m_importError = out + err;
+}
+
+SiteFixture::~SiteFixture() {
+    if (m_context) m_context->CloseAllDatabases();
+    if (g_pContext == m_context.get()) g_pContext = nullptr;
+}
+
+int SiteFixture::Compress(const QStringList& paths) {
+    if (m_context) m_context->CloseAllDatabases();
+    m_context = std::make_unique<CSetupContext>();
+    g_pContext = m_context.get();
+    m_context->OpenObjectServer(DataFolder().toStdString());
+    if (m_context->OpenNetworkDatabase("Plant", 0) != kDbOk || m_context->OpenSystem(QString(), 0) != kDbOk)
+        return -1;
+    m_view.Clear();
+    m_log = std::make_unique<CLog>(&m_view);
+    return m_context->CompressDatabase(OutputPath(), paths, 0x101, m_log.get(), 1, 0);
+}
+
+QStringList SiteFixture::ListedObjects() const {
+    QFile file(OutputPath() + ".lst");
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QRegularExpression("\r?\n"));
+    lines.removeAll(QString());
+    return lines;
+}
+
+QProcessEnvironment SiteFixture::ToolEnvironment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("OVX_HOME", DataFolder());
+    env.remove("TESSARIN_PATH");
+    // Profile values stay inside the test folder.
+    env.insert("XDG_CONFIG_HOME", m_dir.path() + "/config");
+    return env;
+}
+
+int SiteFixture::RunTool(const QString& program, const QStringList& args, QString* out, QString* err,
+                         const QStringList& extraEnv) const {
+    QProcess process;
+    QProcessEnvironment env = ToolEnvironment();
+    for (const QString& pair : extraEnv) env.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    process.setProcessEnvironment(env);
+    process.start(BinPath(program), args);
+    if (!process.waitForFinished(120000)) return -1;
+    if (out) *out = QString::fromUtf8(process.readAllStandardOutput());
+    if (err) *err = QString::fromUtf8(process.readAllStandardError());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}

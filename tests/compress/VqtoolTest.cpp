@@ -1,0 +1,136 @@
+// vqtool compress run as a program, as a script would run it.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <csignal>
+
+#include "SiteFixture.h"
+
+namespace {
+
+struct UsageCase {
+    QStringList args;
+    const char* message;  // part of what stderr must say
+};
+
+TEST(Vqtool, UsageMistakesExitWithTwoAndSayWhy) {
+    const std::vector<UsageCase> cases = {
+        {{}, "no command given"},
+        {{"squeeze"}, "unknown command \"squeeze\""},
+        {{"compress", "--subsystem", "A", "--output", "x.q70"}, "--network is required"},
+        {{"compress", "--network", "Plant", "--output", "x.q70"}, "at least one --subsystem is required"},
+        {{"compress", "--network", "Plant", "--subsystem", "A"}, "--output is required"},
+        {{"compress", "--network", "Plant", "--subsystem"}, "--subsystem needs a value"},
+        {{"compress", "--network=Plant", "--subsystem=A", "--output=x.q70", "--major", "1.5"},
+         "--major needs an unsigned number, not \"1.5\""},
+        {{"compress", "--network", "Plant", "--subsystem", "A", "--output", "x", "--minor", "-1"},
+         "--minor needs an unsigned number, not \"-1\""},
+        {{"compress", "--network", "Plant", "--subsystem", "A", "--output", "x", "--verbose"},
+         "unknown argument \"--verbose\""},
+        {{"compress", "--network", "Plant", "--subsystem", "A", "--output", "/no/such/folder/x.q70"},
+         "does not exist"},
+    };
+    SiteFixture site("A: vq VQ1@1");
+    for (const UsageCase& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        QString out, err;
+        EXPECT_EQ(site.RunTool("vqtool", c.args, &out, &err), 2);
+        EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
+    }
+
+    QStringList many = {"compress", "--network", "Plant", "--output", "x"};
+    for (int i = 0; i < 17; ++i) many << "--subsystem" << QString("S%1").arg(i);
+    QString err;
+    EXPECT_EQ(site.RunTool("vqtool", many, nullptr, &err), 2);
+    EXPECT_TRUE(err.contains("at most 16 subsystems")) << err.toStdString();
+}
+
+TEST(Vqtool, UnknownNetworkIsASetUpError) {
+    SiteFixture site("A: vq VQ1@1");
+    ASSERT_TRUE(site.Imported()) << site.ImportError().toStdString();
+    QString out, err;
+    EXPECT_EQ(site.RunTool(
+                  "vqtool",
+                  {"compress", "--network", "Elsewhere", "--subsystem", "A", "--output", site.OutputPath()},
+                  &out, &err),
+              2);
+    EXPECT_TRUE(err.contains("no network database named \"Elsewhere\"")) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(site.OutputPath()));
+}
+
+TEST(Vqtool, SuccessAndFailurePrintTheProgressAndWriteTheLog) {
+    SiteFixture site("A: vq VQ1@1; dev N1@1\nB: dev N2@1");
+    ASSERT_TRUE(site.Imported()) << site.ImportError().toStdString();
+    const QString install = site.Dir() + "/install";
+    ASSERT_TRUE(QDir().mkpath(install + "/Vq"));
+
+    QString out, err;
+    ASSERT_EQ(
+        site.RunTool("vqtool",
+                     {"compress", "--network", "Plant", "--subsystem", "A", "--output", site.OutputPath()},
+                     &out, &err, {"TESSARIN_PATH=" + install}),
+        0)
+        << out.toStdString() << err.toStdString();
+    const QStringList lines = out.split('\n');
+    EXPECT_EQ(lines.mid(0, 2), (QStringList{"", "Start Compressing Database..."}));
+    EXPECT_TRUE(lines.contains("Adding near channel device: N1"));
+    EXPECT_EQ(lines.mid(lines.size() - 3), (QStringList{"Compression SUCCESSFUL", "", ""}));
+    EXPECT_TRUE(QFile::exists(site.OutputPath()));
+
+    // The hierarchy without a VQ fails the run.
+    QString failOut;
+    EXPECT_EQ(
+        site.RunTool("vqtool",
+                     {"compress", "--network", "Plant", "--subsystem", "B", "--output", site.OutputPath()},
+                     &failOut, nullptr, {"TESSARIN_PATH=" + install}),
+        1);
+    EXPECT_TRUE(failOut.contains("Compression FAILED:\nNo VQ is found in the subsystem hierarchy.\n"))
+        << failOut.toStdString();
+
+    // Each run wrote a program log in the install directory's Vq folder with
+    // the run's lines between the compression section markers.
+    const QStringList logs = QDir(install + "/Vq").entryList({"*.vqlog"}, QDir::Files);
+    ASSERT_FALSE(logs.isEmpty());
+    QByteArray all;
+    for (const QString& name : logs) {
+        QFile log(install + "/Vq/" + name);
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        all += log.readAll();
+    }
+    EXPECT_TRUE(all.contains("************************* Begin Compression...\r\n"));
+    EXPECT_TRUE(all.contains("Save compressed database into file: " + site.OutputPath().toUtf8()));
+    EXPECT_TRUE(all.contains("Adding VQ device: VQ1\r\n"));
+    EXPECT_TRUE(all.contains("Compression SUCCESSFUL\r\n"));
+    EXPECT_TRUE(all.contains("************************* End Compression\r\n"));
+}
+
+TEST(Vqtool, CtrlCCancelsTheRunAndExitsWithThree) {
+    // Large enough that the run is still walking when the signal arrives.
+    std::string text = "A: vq VQ1@1";
+    for (int i = 0; i < 3000; ++i) text += "; dev D" + std::to_string(i) + "@1 loc=" + std::to_string(i);
+    SiteFixture site(text);
+    ASSERT_TRUE(site.Imported()) << site.ImportError().toStdString();
+
+    QProcess process;
+    process.setProcessEnvironment(site.ToolEnvironment());
+    process.start(BinPath("vqtool"),
+                  {"compress", "--network", "Plant", "--subsystem", "A", "--output", site.OutputPath()});
+    ASSERT_TRUE(process.waitForStarted());
+    QByteArray out;
+    while (!out.contains("Adding near channel device:") && process.waitForReadyRead(60000))
+        out += process.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("Adding near channel device:")) << out.toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    out += process.readAllStandardOutput();
+
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 3);
+    EXPECT_TRUE(out.endsWith("Compression Cancelled\n\n")) << out.right(200).toStdString();
+    EXPECT_FALSE(out.contains("Adding near channel device: D2999\n"));
+    EXPECT_FALSE(QFile::exists(site.OutputPath()));
+}
+
+}  // namespace
