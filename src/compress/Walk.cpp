@@ -33,7 +33,7 @@ std::int64_t RouterKey(std::int16_t handle) {
 }
 
 void Status(CSetupContext& ctx, const QString& text) {
-    ctx.m_pLog->ShowStatus(text, true);
+    if (ctx.m_pLog) ctx.m_pLog->ShowStatus(text, true);
 }
 
 bool IsVqProgramId(const std::string& programId) {
@@ -224,7 +224,7 @@ std::uint16_t CSetupContext::AddFarChannelDevices(const ovx::Ptr<ovx::Subsystem>
 std::uint16_t CSetupContext::WalkOneHierarchy(const ovx::Ptr<ovx::Subsystem>& subsystem) {
     // The hierarchy's own name, not the selected path, roots every path shown.
     const QString name = Q(subsystem->Name());
-    m_pLog->AddLine(QString());
+    if (m_pLog) m_pLog->AddLine(QString());
     Status(*this, QStringLiteral("Compressing subsystem hierarchy: %1").arg(name));
 
     Status(*this, QStringLiteral("Looking for the one VQ device..."));
