@@ -169,20 +169,40 @@ SiteFixture::SiteFixture(const std::string& siteText) {
 }
 
 SiteFixture::~SiteFixture() {
-    if (m_context) m_context->CloseAllDatabases();
+    CloseDatabase();
     if (g_pContext == m_context.get()) g_pContext = nullptr;
 }
 
 int SiteFixture::Compress(const QStringList& paths) {
-    if (m_context) m_context->CloseAllDatabases();
+    CloseDatabase();
     m_context = std::make_unique<CSetupContext>();
     g_pContext = m_context.get();
-    m_context->OpenObjectServer(DataFolder().toStdString());
-    if (m_context->OpenNetworkDatabase("Plant", 0) != kDbOk || m_context->OpenSystem(QString(), 0) != kDbOk)
-        return -1;
+    // The database is opened straight through the object server, as the
+    // database page leaves it: network open, its first system open off-net.
+    ovx::ServerOptions options;
+    options.dataFolder = DataFolder().toStdString();
+    m_server = ovx::CreateObjectServer(options);
+    m_server->SetAutoOpenLastNetwork(false);
+    m_server->SetShowServerDialogs(false);
+    m_server->Open();
+    m_context->m_compressNetwork = m_server->GetNetworks()->Item(std::string("Plant"));
+    m_context->m_compressNetwork->Open();
+    m_context->m_compressSystem = m_context->m_compressNetwork->GetSystems()->Item(1);
+    m_context->m_compressSystem->SetOpenMode(2);
+    m_context->m_compressSystem->Open();
+    m_context->m_compressSystem->SetOffNet(1);
+
     m_view.Clear();
     m_log = std::make_unique<CLog>(&m_view);
     return m_context->CompressDatabase(OutputPath(), paths, 0x101, m_log.get(), 1, 0);
+}
+
+void SiteFixture::CloseDatabase() {
+    if (!m_context) return;
+    if (m_context->m_compressSystem && m_context->m_compressSystem->IsOpen())
+        m_context->m_compressSystem->Close();
+    if (m_context->m_compressNetwork && m_context->m_compressNetwork->IsOpen())
+        m_context->m_compressNetwork->Close();
 }
 
 QStringList SiteFixture::ListedObjects() const {

@@ -56,6 +56,7 @@ public:
     // hierarchies into OutputPath(); the context stays open for inspection.
     int Compress(const QStringList& paths);
     CSetupContext& Context() { return *m_context; }
+    void CloseDatabase();
     RecordingLogView& View() { return m_view; }
 
     QStringList ListedObjects() const;  // the .lst side file's lines
@@ -71,6 +72,7 @@ private:
     QTemporaryDir m_dir;
     bool m_imported = false;
     QString m_importError;
+    std::unique_ptr<ovx::ObjectServer> m_server;
     std::unique_ptr<CSetupContext> m_context;
     RecordingLogView m_view;
     std::unique_ptr<CLog> m_log;

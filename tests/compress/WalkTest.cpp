@@ -309,11 +309,11 @@ TEST(CompressDatabase, UserDatabaseIsUnchangedAndOutputVerifies) {
     ASSERT_TRUE(site.Imported()) << site.ImportError().toStdString();
     ASSERT_EQ(site.Compress({"A"}), 0);  // opens the database once, to learn its folder
     const QString folder = QString::fromStdString(site.Context().m_compressNetwork->Path());
-    site.Context().CloseAllDatabases();
+    site.CloseDatabase();
     const QByteArray before = HashFolder(folder);
 
     ASSERT_EQ(site.Compress({"A", "B"}), 0);
-    site.Context().CloseAllDatabases();
+    site.CloseDatabase();
     EXPECT_EQ(HashFolder(folder), before);
 
     QString out, err;
