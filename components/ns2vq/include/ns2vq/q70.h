@@ -1,0 +1,78 @@
+// The .q70 compressed database format: writer, reader and verifier.
+// docs/q70-format.md describes the bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ovx/ovx.h"
+
+namespace ns2vq {
+
+inline constexpr char kQ70Magic[4] = {'Q', '7', '0', '\x1a'};
+inline constexpr std::uint16_t kQ70FormatVersion = 1;
+inline constexpr std::size_t kQ70HeaderSize = 48;
+inline constexpr std::size_t kQ70CreatorSize = 12;
+inline constexpr char kQ70Creator[] = "br2vq70_b";
+// The only major database version this library writes.
+inline constexpr std::uint32_t kQ70WrittenMajor = 1;
+// A VQ expands the whole file into this much database memory; header plus
+// uncompressed records must fit.
+inline constexpr std::size_t kVqDatabaseMemory = 1u << 20;
+// Program IDs of VQ units begin with this.
+inline constexpr char kVqProgramIdPrefix[] = "900001013C8A04";
+
+// Bits of the flags word handed with every object.
+inline constexpr std::uint32_t kFlagNvRecords = 0x001;  // store network variables, check their rules
+inline constexpr std::uint32_t kFlagCpRecords = 0x100;  // store configuration values, check their rule
+inline constexpr std::uint32_t kKnownFlags = kFlagNvRecords | kFlagCpRecords;
+
+// Record types inside a section.
+enum class RecordType : std::uint8_t { Vq = 1, NearDevice = 2, Router = 3, FarDevice = 4 };
+
+// One hierarchy: its VQ (the section's key), then the devices on the VQ's
+// channel, its router and the devices behind the router. A device read back
+// without NV records has templateNvCount -1 and no nvs.
+struct Q70Section {
+    ovx::DeviceDetails vq;
+    std::vector<ovx::DeviceDetails> nearDevices;
+    std::optional<ovx::RouterDetails> router;
+    std::vector<ovx::DeviceDetails> farDevices;
+};
+
+struct Q70File {
+    std::string creator = kQ70Creator;
+    std::uint32_t major = 1;
+    std::uint32_t minor = 0;
+    std::vector<Q70Section> sections;
+};
+
+struct ReadResult {
+    std::uint16_t status = 0;  // 0, or 0x2009, 0x200A, 0x200B, 0x200C
+    std::string reason;        // what was wrong, for people
+    explicit operator bool() const { return status == 0; }
+};
+
+// The records in their uncompressed form (string tables, shared lists,
+// section directory, records), as the header's payload sizes count them.
+std::vector<std::uint8_t> EncodePayload(const Q70File& file);
+// A whole file: header and zlib-compressed payload.
+std::vector<std::uint8_t> EncodeFile(const Q70File& file);
+
+// Checks everything (header, sizes, checksum, decompression, every record)
+// and fills out when given. Never throws on bad input.
+ReadResult ReadFile(const std::uint8_t* data, std::size_t size, Q70File* out = nullptr);
+ReadResult VerifyFile(const std::string& path, Q70File* out = nullptr);
+// The uncompressed payload of a file whose header and checksum are sound.
+ReadResult ReadPayload(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>* payload);
+
+// Index of the section whose VQ has this Sarvik ID (case-insensitive), or -1.
+int FindSection(const Q70File& file, const std::string& sarvikId);
+
+// "N2VSTS_..." for the library's codes, null for any other.
+const char* StatusName(std::uint16_t status);
+
+}  // namespace ns2vq
