@@ -1,0 +1,27 @@
+#include "field_link.h"
+
+#include <mutex>
+
+namespace ovx::detail {
+namespace {
+std::mutex& FactoryMutex() {
+    static std::mutex m;
+    return m;
+}
+FieldLinkFactory& Factory() {
+    static FieldLinkFactory f;
+    return f;
+}
+}  // namespace
+
+void SetFieldLinkFactory(FieldLinkFactory factory) {
+    std::lock_guard lock(FactoryMutex());
+    Factory() = std::move(factory);
+}
+
+FieldLinkFactory GetFieldLinkFactory() {
+    std::lock_guard lock(FactoryMutex());
+    return Factory();
+}
+
+}  // namespace ovx::detail
