@@ -1,0 +1,383 @@
+// The .q70 format: round trips, the worked example of docs/q70-format.md, and
+// the reader's verdicts on damaged and hostile files.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "Q70Fixtures.h"
+#include "ns2vq/ns2vq.h"
+#include "ns2vq/q70.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using namespace q70test;
+
+void ExpectSameDevice(const ovx::DeviceDetails& a, const ovx::DeviceDetails& b) {
+    EXPECT_EQ(a.handle, b.handle);
+    EXPECT_EQ(a.name, b.name);
+    EXPECT_EQ(a.programId, b.programId);
+    EXPECT_EQ(a.location, b.location);
+    EXPECT_EQ(a.sarvikId, b.sarvikId);
+    EXPECT_EQ(a.channelId, b.channelId);
+    EXPECT_EQ(a.templateName, b.templateName);
+    ASSERT_EQ(a.nvs.size(), b.nvs.size()) << a.name;
+    for (std::size_t i = 0; i < a.nvs.size(); ++i) {
+        EXPECT_EQ(a.nvs[i].name, b.nvs[i].name);
+        EXPECT_EQ(a.nvs[i].index, b.nvs[i].index);
+        EXPECT_EQ(a.nvs[i].type, b.nvs[i].type);
+        EXPECT_EQ(a.nvs[i].nodeObject, b.nvs[i].nodeObject);
+    }
+    ASSERT_EQ(a.cps.size(), b.cps.size()) << a.name;
+    for (std::size_t i = 0; i < a.cps.size(); ++i) {
+        EXPECT_EQ(a.cps[i].name, b.cps[i].name);
+        EXPECT_EQ(a.cps[i].value, b.cps[i].value);
+        EXPECT_EQ(a.cps[i].defaultValue, b.cps[i].defaultValue);
+    }
+}
+
+void ExpectSameFile(const ns2vq::Q70File& a, const ns2vq::Q70File& b) {
+    EXPECT_EQ(a.creator, b.creator);
+    EXPECT_EQ(a.major, b.major);
+    EXPECT_EQ(a.minor, b.minor);
+    ASSERT_EQ(a.sections.size(), b.sections.size());
+    for (std::size_t s = 0; s < a.sections.size(); ++s) {
+        const auto& x = a.sections[s];
+        const auto& y = b.sections[s];
+        ExpectSameDevice(x.vq, y.vq);
+        ASSERT_EQ(x.nearDevices.size(), y.nearDevices.size());
+        for (std::size_t i = 0; i < x.nearDevices.size(); ++i)
+            ExpectSameDevice(x.nearDevices[i], y.nearDevices[i]);
+        ASSERT_EQ(x.router.has_value(), y.router.has_value());
+        if (x.router) {
+            EXPECT_EQ(x.router->handle, y.router->handle);
+            EXPECT_EQ(x.router->name, y.router->name);
+            EXPECT_EQ(x.router->nearChannelId, y.router->nearChannelId);
+            EXPECT_EQ(x.router->farChannelId, y.router->farChannelId);
+        }
+        ASSERT_EQ(x.farDevices.size(), y.farDevices.size());
+        for (std::size_t i = 0; i < x.farDevices.size(); ++i)
+            ExpectSameDevice(x.farDevices[i], y.farDevices[i]);
+    }
+}
+
+// A site with two hierarchies and values of every kind, negative numbers,
+// a negative router handle, empty texts and a device without NV records.
+ns2vq::Q70File MixedSite() {
+    ns2vq::Q70File file;
+    file.minor = 7;
+    ns2vq::Q70Section a;
+    a.vq = Vq(100, "North VQ", "N", 1);
+    a.nearDevices.push_back(Device(101, "North fan 1", "9000010A01020304", "NF1", 1));
+    a.nearDevices.push_back(Device(70000, "North fan 2", "9000010A01020304", "NF2", 1));
+    a.nearDevices.back().cps.push_back({"SCPToffset", std::int32_t{-40}, std::string("zero")});
+    a.nearDevices.back().cps.push_back({"SCPTempty", std::monostate{}, std::monostate{}});
+    a.router = Router(-2, "North router", 1, 2);
+    a.farDevices.push_back(Device(0xFFFFFFFFu, "North pump", "9000010A0102FFFF", "", -3));
+    a.farDevices.back().nvs.clear();
+    a.farDevices.back().templateNvCount = -1;
+    ns2vq::Q70Section b;
+    b.vq = Vq(200, "South VQ", "S", 4);
+    b.vq.sarvikId = "00D0A1B2C3D4";
+    b.farDevices.push_back(Device(201, "South valve", "9000010A01020304", "SV", 5));
+    file.sections = {a, b};
+    return file;
+}
+
+Bytes FixChecksum(Bytes b) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    crc = crc32(crc, b.data(), 44);
+    crc = crc32(crc, b.data() + 48, static_cast<uInt>(b.size() - 48));
+    for (int i = 0; i < 4; ++i) b[44 + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+    return b;
+}
+
+// A file whose payload is given as it is (method 0), with a sound checksum.
+Bytes StoredFile(const Bytes& payload, std::uint16_t sections) {
+    Bytes f = ns2vq::EncodeFile(ns2vq::Q70File{});
+    f.resize(48);
+    f[28] = static_cast<std::uint8_t>(sections);
+    f[29] = static_cast<std::uint8_t>(sections >> 8);
+    f[30] = 0;
+    for (int i = 0; i < 4; ++i) {
+        f[32 + i] = static_cast<std::uint8_t>(payload.size() >> (8 * i));
+        f[36 + i] = static_cast<std::uint8_t>(payload.size() >> (8 * i));
+    }
+    f.insert(f.end(), payload.begin(), payload.end());
+    return FixChecksum(f);
+}
+
+std::vector<Bytes> HexBlocksOf(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<Bytes> blocks;
+    std::string line;
+    bool inBlock = false;
+    while (std::getline(in, line)) {
+        if (line.rfind("```hex", 0) == 0) {
+            inBlock = true;
+            blocks.emplace_back();
+        } else if (inBlock && line.rfind("```", 0) == 0) {
+            inBlock = false;
+        } else if (inBlock) {
+            std::istringstream words(line);
+            std::string word;
+            words >> word;  // offset
+            while (words >> word)
+                blocks.back().push_back(static_cast<std::uint8_t>(std::stoul(word, nullptr, 16)));
+        }
+    }
+    return blocks;
+}
+
+TEST(Q70Format, MixedSiteReadsBackAsWritten) {
+    const ns2vq::Q70File site = MixedSite();
+    const Bytes bytes = ns2vq::EncodeFile(site);
+    ns2vq::Q70File back;
+    const ns2vq::ReadResult r = ns2vq::ReadFile(bytes.data(), bytes.size(), &back);
+    ASSERT_EQ(r.status, 0) << r.reason;
+    ExpectSameFile(site, back);
+    EXPECT_EQ(ns2vq::FindSection(back, "00d0a1b2c3d4"), 1);
+    EXPECT_EQ(ns2vq::FindSection(back, ""), -1);
+}
+
+TEST(Q70Format, WorkedExampleInTheDocs) {
+    const char* root = std::getenv("VQ_SOURCE_DIR");
+    if (!root) root = NS2VQ_SOURCE_ROOT;
+    const std::vector<Bytes> blocks = HexBlocksOf(std::string(root) + "/docs/q70-format.md");
+    ASSERT_EQ(blocks.size(), 2u) << "the document shows the payload and the whole file";
+    const ns2vq::Q70File example = WorkedExample();
+    EXPECT_EQ(ns2vq::EncodePayload(example), blocks[0]);
+    EXPECT_EQ(ns2vq::EncodeFile(example), blocks[1]);
+    ns2vq::Q70File back;
+    ASSERT_EQ(ns2vq::ReadFile(blocks[1].data(), blocks[1].size(), &back).status, 0);
+    ExpectSameFile(example, back);
+}
+
+TEST(Q70Format, DevicesOfOneTemplateShareTheirLists) {
+    // Devices whose NV and CP lists are the same cost their own fields only;
+    // devices whose lists all differ carry them each time.
+    auto perDevice = [](bool distinctLists) {
+        auto payloadWith = [&](int devices) {
+            ns2vq::Q70File f;
+            ns2vq::Q70Section s;
+            s.vq = Vq(1, "VQ", "V", 1);
+            for (int i = 0; i < devices; ++i) {
+                s.nearDevices.push_back(Device(10 + i, "Dev" + std::to_string(1000 + i), "9000010A01020304",
+                                               "L" + std::to_string(i), 1));
+                if (distinctLists) s.nearDevices.back().cps[0].defaultValue = std::int32_t{i};
+            }
+            f.sections.push_back(s);
+            return static_cast<double>(ns2vq::EncodePayload(f).size());
+        };
+        return (payloadWith(1000) - payloadWith(500)) / 500.0;
+    };
+    EXPECT_LT(perDevice(false) + 4, perDevice(true));
+}
+
+TEST(Q70Format, DamagedFilesAreRefusedWithTheirStatus) {
+    const Bytes good = ns2vq::EncodeFile(MixedSite());
+    struct Case {
+        const char* what;
+        std::function<Bytes(Bytes)> damage;
+        std::uint16_t status;
+    };
+    auto at = [](std::size_t offset, std::uint8_t value) {
+        return [=](Bytes b) {
+            b[offset] = value;
+            return b;
+        };
+    };
+    const std::vector<Case> cases = {
+        {"empty file", [](Bytes) { return Bytes{}; }, ns2vq::N2VSTS_BAD_HEADER},
+        {"shorter than the header", [](Bytes b) { return Bytes(b.begin(), b.begin() + 47); },
+         ns2vq::N2VSTS_BAD_HEADER},
+        {"magic", at(0, 'X'), ns2vq::N2VSTS_BAD_HEADER},
+        {"format version 2", at(4, 2), ns2vq::N2VSTS_BAD_HEADER},
+        {"header size", at(6, 40), ns2vq::N2VSTS_BAD_HEADER},
+        {"creator", at(8, 'x'), ns2vq::N2VSTS_BAD_HEADER},
+        {"creator padding", at(19, 'x'), ns2vq::N2VSTS_BAD_HEADER},
+        {"method 7", at(30, 7), ns2vq::N2VSTS_BAD_HEADER},
+        {"reserved", at(40, 1), ns2vq::N2VSTS_BAD_HEADER},
+        {"truncated payload", [](Bytes b) { return Bytes(b.begin(), b.end() - 1); },
+         ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"trailing byte",
+         [](Bytes b) {
+             b.push_back(0);
+             return b;
+         },
+         ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"payload bit flipped",
+         [](Bytes b) {
+             b[60] ^= 0x10;
+             return b;
+         },
+         ns2vq::N2VSTS_FILE_CHECKSUM},
+        {"major version changed", at(20, 9), ns2vq::N2VSTS_FILE_CHECKSUM},
+        {"checksum itself",
+         [](Bytes b) {
+             b[44] ^= 1;
+             return b;
+         },
+         ns2vq::N2VSTS_FILE_CHECKSUM},
+        {"payload size beyond the VQ's memory, checksum fixed",
+         [](Bytes b) {
+             b[34] = 0x10;
+             return FixChecksum(b);
+         },
+         ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"payload size one less, checksum fixed",
+         [](Bytes b) {
+             b[32] -= 1;
+             return FixChecksum(b);
+         },
+         ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"section count in header, checksum fixed",
+         [](Bytes b) {
+             b[28] = 3;
+             return FixChecksum(b);
+         },
+         ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"broken zlib stream, checksum fixed",
+         [](Bytes b) {
+             b[48] = 0;
+             return FixChecksum(b);
+         },
+         ns2vq::N2VSTS_FILE_INTEGRITY},
+    };
+    for (const Case& c : cases) {
+        const Bytes bad = c.damage(good);
+        const ns2vq::ReadResult r = ns2vq::ReadFile(bad.data(), bad.size());
+        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.reason;
+        EXPECT_FALSE(r.reason.empty()) << c.what;
+    }
+}
+
+TEST(Q70Format, MalformedPayloadsAreRefusedWithTheirStatus) {
+    // Payloads written by hand, stored as they are with a sound checksum, so
+    // that only the record parser can object.
+    // names: "V"; texts: "" and "900001013C8A0400"; no lists.
+    const Bytes tables = {0x01, 0x00, 0x01, 'V', 0x02, 0x00, 0x00, 0x00, 0x10, '9', '0', '0',  '0', '0',
+                          '1',  '0',  '1',  '3', 'C',  '8',  'A',  '0',  '4',  '0', '0', 0x00, 0x00};
+    // VQ record: handle 5, name 0, program ID 1, location 0, Sarvik 0, channel 1, template 0, no lists.
+    const Bytes vqBody = {0x05, 0x00, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00};
+    auto record = [](std::uint8_t type, Bytes body) {
+        Bytes r = {type, static_cast<std::uint8_t>(body.size())};
+        r.insert(r.end(), body.begin(), body.end());
+        return r;
+    };
+    auto payload = [&](const std::vector<Bytes>& records, int directoryHandle = 5) {
+        Bytes recs;
+        for (const Bytes& r : records) recs.insert(recs.end(), r.begin(), r.end());
+        Bytes p = tables;
+        p.push_back(0x01);  // one section
+        Bytes dir = {static_cast<std::uint8_t>(directoryHandle), 0x00, 0x00, 0x00, 0x02,
+                     static_cast<std::uint8_t>(recs.size())};
+        p.insert(p.end(), dir.begin(), dir.end());
+        p.insert(p.end(), recs.begin(), recs.end());
+        return p;
+    };
+    const Bytes router = {0x03, 0x00, 0x02, 0x04};
+    struct Case {
+        const char* what;
+        Bytes payload;
+        std::uint16_t status;
+    };
+    Bytes vqWithNvList = vqBody;
+    vqWithNvList[7] = 0x01;  // NV list 0, but the table is empty
+    Bytes longBody = vqBody;
+    longBody.push_back(0x00);
+    Bytes stringOverrun = payload({record(1, vqBody)});
+    stringOverrun[1] = 0x05;  // the first name shares 5 bytes with no previous string
+    const std::vector<Case> cases = {
+        {"sound", payload({record(1, vqBody)}), 0},
+        {"sound with router", payload({record(1, vqBody), record(3, router)}), 0},
+        {"record type 9", payload({record(1, vqBody), record(9, {0x00})}),
+         ns2vq::N2VSTS_UNSUPPORTED_RECORD_TYPE},
+        {"record type 0", payload({record(1, vqBody), record(0, {})}), ns2vq::N2VSTS_UNSUPPORTED_RECORD_TYPE},
+        {"section without its VQ first", payload({record(2, vqBody)}), ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"two VQ records", payload({record(1, vqBody), record(1, vqBody)}), ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"two routers", payload({record(1, vqBody), record(3, router), record(3, router)}),
+         ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"key differs from the VQ", payload({record(1, vqBody)}, 6), ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"list index out of range", payload({record(1, vqWithNvList)}), ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"body longer than its fields", payload({record(1, longBody)}), ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"front coding beyond the previous string", stringOverrun, ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"empty payload", Bytes{}, ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"huge count", Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x0F}, ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"varint longer than 5 bytes", Bytes{0x80, 0x80, 0x80, 0x80, 0x80, 0x01},
+         ns2vq::N2VSTS_FILE_INTEGRITY},
+    };
+    for (const Case& c : cases) {
+        const Bytes file = StoredFile(c.payload, 1);
+        const ns2vq::ReadResult r = ns2vq::ReadFile(file.data(), file.size());
+        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.reason;
+    }
+}
+
+TEST(Q70Format, EveryDamagedByteOrLengthIsRefusedWithoutFault) {
+    // Each single-byte change and each truncation, with the checksum put
+    // right so that the change reaches the payload parser. Nothing may crash
+    // (run under the sanitizers) and the status is one of the reader's.
+    ns2vq::Q70File site = MixedSite();
+    const Bytes payload = ns2vq::EncodePayload(site);
+    const Bytes good = StoredFile(payload, 2);
+    ASSERT_EQ(ns2vq::ReadFile(good.data(), good.size()).status, 0);
+    std::mt19937 random(7);
+    int refused = 0;
+    for (std::size_t i = 48; i < good.size(); ++i) {
+        for (int trial = 0; trial < 4; ++trial) {
+            Bytes bad = good;
+            bad[i] ^= static_cast<std::uint8_t>(1 + random() % 255);
+            bad = FixChecksum(bad);
+            ns2vq::Q70File out;
+            const std::uint16_t s = ns2vq::ReadFile(bad.data(), bad.size(), &out).status;
+            EXPECT_TRUE(s == 0 || s == ns2vq::N2VSTS_FILE_INTEGRITY ||
+                        s == ns2vq::N2VSTS_UNSUPPORTED_RECORD_TYPE)
+                << "byte " << i << " status " << s;
+            refused += s != 0;
+        }
+    }
+    // Most changes break a record; some (a changed letter in a name) do not.
+    EXPECT_GT(refused, static_cast<int>(good.size() - 48));
+    for (std::size_t n = 0; n < good.size(); ++n) {
+        const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
+        EXPECT_NE(ns2vq::ReadFile(cut.data(), cut.size()).status, 0) << "cut at " << n;
+    }
+}
+
+TEST(Q70Format, ExpansionOfSharedListsIsBounded) {
+    // A few bytes may name one huge NV list from many records; the reader
+    // refuses before building more than its limit.
+    Bytes p = {0x01, 0x00, 0x01, 'V', 0x02, 0x00, 0x00, 0x00, 0x10};
+    for (char c : std::string("900001013C8A0400")) p.push_back(static_cast<std::uint8_t>(c));
+    // One NV list of 100,000 entries (index 0, name text 0, type text 0).
+    p.push_back(0x01);
+    p.push_back(0xA0);
+    p.push_back(0x8D);
+    p.push_back(0x06);
+    for (int i = 0; i < 100000; ++i) p.insert(p.end(), {0x00, 0x00, 0x00});
+    p.push_back(0x00);  // no CP lists
+    const Bytes vq = {0x01, 0x09, 0x05, 0x00, 0x01, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00};
+    const Bytes near = {0x02, 0x09, 0x06, 0x00, 0x01, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00};
+    Bytes records = vq;
+    for (int i = 0; i < 40; ++i) records.insert(records.end(), near.begin(), near.end());
+    p.push_back(0x01);
+    p.insert(p.end(), {0x05, 0x00, 0x00, 0x00, 0x02});
+    for (std::uint32_t v = static_cast<std::uint32_t>(records.size());; v >>= 7) {
+        if (v < 0x80) {
+            p.push_back(static_cast<std::uint8_t>(v));
+            break;
+        }
+        p.push_back(static_cast<std::uint8_t>(v | 0x80));
+    }
+    p.insert(p.end(), records.begin(), records.end());
+    const Bytes file = StoredFile(p, 1);
+    const ns2vq::ReadResult r = ns2vq::ReadFile(file.data(), file.size());
+    EXPECT_EQ(r.status, ns2vq::N2VSTS_FILE_INTEGRITY) << r.reason;
+}
+
+}  // namespace
