@@ -128,7 +128,9 @@ std::string SiteFixture::ToSiteJson(const std::string& siteText) {
                 seen.insert("dev:" + name);
                 device["template"] = kind == QLatin1String("vq") ? "VQ" : "Io";
                 device["channel"] = channel;
-                device["location"] = "";
+                // Devices share one program ID, so each gets its own location
+                // unless the case says otherwise.
+                device["location"] = name.substr(0, 6);
                 for (const QString& opt : w.mid(2)) {
                     if (opt.startsWith(QLatin1String("loc="))) device["location"] = opt.mid(4).toStdString();
                     if (opt.startsWith(QLatin1String("home="))) device["home"] = opt.mid(5).toStdString();

@@ -5,7 +5,8 @@
 // Site text: one line per subsystem, "PATH: ITEM; ITEM; ...". Items:
 //   vq NAME@CH                    a VQ (program ID 900001013C8A0400)
 //   dev NAME@CH [loc=L] [home=P]  an input/output device (all of one program
-//                                 ID); home names the subsystem of its
+//                                 ID; the location is the name unless
+//                                 given); home names the subsystem of its
 //                                 home record
 //   host NAME@CH                  the system's host device
 //   router NAME NEAR>FAR          a router between two channels

@@ -9,6 +9,7 @@
 
 #include "SiteFixture.h"
 #include "compress/CompressStatus.h"
+#include "ns2vq/q70.h"
 
 namespace {
 
@@ -316,9 +317,25 @@ TEST(CompressDatabase, UserDatabaseIsUnchangedAndOutputVerifies) {
     site.CloseDatabase();
     EXPECT_EQ(HashFolder(folder), before);
 
-    QString out, err;
-    EXPECT_EQ(site.RunTool("ns2vq", {"verify", site.OutputPath()}, &out, &err), 0)
-        << out.toStdString() << err.toStdString();
+    // The file reads back with one section per hierarchy, in the user's order.
+    ns2vq::Q70File file;
+    const ns2vq::ReadResult read = ns2vq::VerifyFile(site.OutputPath().toStdString(), &file);
+    ASSERT_TRUE(read) << read.reason;
+    ASSERT_EQ(file.sections.size(), 2u);
+    const ns2vq::Q70Section& a = file.sections[0];
+    EXPECT_EQ(a.vq.name, "VQ1");
+    ASSERT_EQ(a.nearDevices.size(), 1u);
+    EXPECT_EQ(a.nearDevices[0].name, "N1");
+    ASSERT_TRUE(a.router.has_value());
+    EXPECT_EQ(a.router->name, "R1");
+    ASSERT_EQ(a.farDevices.size(), 1u);
+    EXPECT_EQ(a.farDevices[0].name, "F1");
+    const ns2vq::Q70Section& b = file.sections[1];
+    EXPECT_EQ(b.vq.name, "VQ2");
+    ASSERT_EQ(b.nearDevices.size(), 1u);
+    EXPECT_EQ(b.nearDevices[0].name, "N2");
+    EXPECT_FALSE(b.router.has_value());
+    EXPECT_TRUE(b.farDevices.empty());
 }
 
 }  // namespace
