@@ -36,6 +36,7 @@ void StreamLogView::AppendAtEnd(const QString& text) {
     QString plain = text;
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     Write(m_out, plain);
+    std::fflush(m_out);  // a script reading a pipe sees each line as it comes
     if (onLine) onLine();
 }
 
