@@ -1,0 +1,24 @@
+#!/bin/sh
+# Runs the wizard on the demo plant. On first start it imports the demo
+# site into the object-server data folder and writes the interface list.
+#   BUILD   build folder (default: build)
+#   OVX_HOME object-server data folder (default: ~/.local/share/ovx-demo)
+set -e
+here=$(cd "$(dirname "$0")" && pwd)
+build=${BUILD:-$here/../build}
+export OVX_HOME=${OVX_HOME:-$HOME/.local/share/ovx-demo}
+mkdir -p "$OVX_HOME"
+for site in "$here"/sites/*.json; do
+    name=$(sed -n 's/^ *"network": *"\(.*\)",*$/\1/p' "$site" | head -n 1)
+    if ! "$build/bin/ovxctl" list | cut -f1 | grep -qx "$name"; then
+        "$build/bin/ovxctl" import "$site"
+    fi
+done
+if [ ! -f "$OVX_HOME/interfaces.json" ]; then
+    cat >"$OVX_HOME/interfaces.json" <<JSON
+{"interfaces": [{"name": "LON1", "nsi": true, "endpoint": "field:demo"},
+                {"name": "PCLTA", "nsi": false, "endpoint": "field:demo"}]}
+JSON
+fi
+export TESSARIN_PATH=${TESSARIN_PATH:-$here}
+exec "$build/bin/vqwizard" "$@"
