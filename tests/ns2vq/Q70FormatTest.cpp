@@ -178,6 +178,33 @@ TEST(Q70Format, DevicesOfOneTemplateShareTheirLists) {
     EXPECT_LT(perDevice(false) + 4, perDevice(true));
 }
 
+TEST(Q70Format, NamesAndLocationsReadBackWhateverTheyCountIn) {
+    // Names that count (in decimal or in 0-9A-Z) are stored as differences;
+    // everything else, and every limit of that, as text.
+    const std::vector<std::vector<std::string>> sequences = {
+        {"Fan 8", "Fan 9", "Fan 10", "Fan 11", "Fan 12", "Fan 14", "Fan 16", "Fan 18"},
+        {"Dev 007", "Dev 008", "Dev 9", "Dev 0", "Dev 00", "Dev"},
+        {"Unit 999999998", "Unit 999999999", "Unit 1000000000", "Unit 1000000001"},
+        {"A8", "A9", "AA", "AB", "B0", "ZZZZZZ", "1000000", "-Z", "-10"},
+        {"x", "y", "10", "9", "8", "7", "6", "5", "4", "3", "2", "1", "0"},
+        {"L-1", "L-3", "L-5", "M-7", "M-9", "M-B", "M-D"},
+    };
+    for (const auto& names : sequences) {
+        ns2vq::Q70File f;
+        ns2vq::Q70Section s;
+        s.vq = Vq(1, "VQ", "V", 1);
+        std::uint32_t handle = 2;
+        for (const std::string& name : names)
+            s.nearDevices.push_back(Device(handle++, name, "9000010A01020304", name, 1));
+        f.sections.push_back(s);
+        const Bytes bytes = ns2vq::EncodeFile(f);
+        ns2vq::Q70File back;
+        const ns2vq::ReadResult r = ns2vq::ReadFile(bytes.data(), bytes.size(), &back);
+        ASSERT_EQ(r.status, 0) << names.front() << ": " << r.reason;
+        ExpectSameFile(f, back);
+    }
+}
+
 TEST(Q70Format, DamagedFilesAreRefusedWithTheirStatus) {
     const Bytes good = ns2vq::EncodeFile(MixedSite());
     struct Case {
@@ -262,8 +289,11 @@ TEST(Q70Format, MalformedPayloadsAreRefusedWithTheirStatus) {
     // names: "V"; texts: "" and "900001013C8A0400"; no lists.
     const Bytes tables = {0x01, 0x00, 0x01, 'V', 0x02, 0x00, 0x00, 0x00, 0x10, '9', '0', '0',  '0', '0',
                           '1',  '0',  '1',  '3', 'C',  '8',  'A',  '0',  '4',  '0', '0', 0x00, 0x00};
-    // VQ record: handle 5, name 0, program ID 1, location 0, Sarvik 0, channel 1, template 0, no lists.
-    const Bytes vqBody = {0x05, 0x00, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00};
+    // VQ record (differences from zero, zigzag): handle 5, name 0, program ID 1, location 0,
+    // Sarvik 0, channel 1, template 0, no lists.
+    const Bytes vqBody = {0x0A, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00};
+    // A near device: handle +1, program ID text 1 again, the rest the same.
+    const Bytes nearBody = {0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
     auto record = [](std::uint8_t type, Bytes body) {
         Bytes r = {type, static_cast<std::uint8_t>(body.size())};
         r.insert(r.end(), body.begin(), body.end());
@@ -291,7 +321,11 @@ TEST(Q70Format, MalformedPayloadsAreRefusedWithTheirStatus) {
     Bytes longBody = vqBody;
     longBody.push_back(0x00);
     Bytes stringOverrun = payload({record(1, vqBody)});
-    stringOverrun[1] = 0x05;  // the first name shares 5 bytes with no previous string
+    stringOverrun[1] = 5 << 2;  // the first name shares 5 bytes with no previous string
+    Bytes numberFirst = payload({record(1, vqBody)});
+    numberFirst[1] = 0x01;  // the first name counts on from a previous string that has no number
+    Bytes repeatFirst = payload({record(1, vqBody)});
+    repeatFirst[1] = 0x02;  // a run of number entries with no number entry before it
     const std::vector<Case> cases = {
         {"sound", payload({record(1, vqBody)}), 0},
         {"sound with router", payload({record(1, vqBody), record(3, router)}), 0},
@@ -361,8 +395,10 @@ TEST(Q70Format, ExpansionOfSharedListsIsBounded) {
     p.push_back(0x06);
     for (int i = 0; i < 100000; ++i) p.insert(p.end(), {0x00, 0x00, 0x00});
     p.push_back(0x00);  // no CP lists
-    const Bytes vq = {0x01, 0x09, 0x05, 0x00, 0x01, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00};
-    const Bytes near = {0x02, 0x09, 0x06, 0x00, 0x01, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00};
+    const Bytes vq = {0x01, 0x09, 0x0A, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00};
+    // Near devices, each one the next handle; not stored as a repeat so that
+    // every record is parsed on its own.
+    const Bytes near = {0x02, 0x09, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00};
     Bytes records = vq;
     for (int i = 0; i < 40; ++i) records.insert(records.end(), near.begin(), near.end());
     p.push_back(0x01);

@@ -40,6 +40,10 @@ Verdict Compressor::CheckFlags(const std::string& object, std::uint32_t flags) c
 }
 
 Verdict Compressor::CheckSize(const std::string& object) const {
+    if (devices_.size() + routers_.size() > kVqMaxObjects)
+        return Reject(
+            N2VSTS_OUT_OF_MEMORY, object,
+            "the VQ's database holds at most " + std::to_string(kVqMaxObjects) + " devices and routers");
     if (ExpandedSize() > kVqDatabaseMemory)
         return Reject(N2VSTS_OUT_OF_MEMORY, object,
                       "the database would take " + std::to_string(ExpandedSize()) +

@@ -16,15 +16,11 @@
 #include <optional>
 
 #include "Compressor.h"
+#include "FileBuilder.h"
 #include "ns2vq/ns2vq.h"
 #include "ns2vq/q70.h"
 
 namespace ns2vq {
-namespace detail {
-bytes::Buffer BuildFile(const std::string& creator, std::uint32_t major, std::uint32_t minor,
-                        std::size_t sections, const bytes::Buffer& payload);
-}
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -193,6 +189,8 @@ std::uint32_t Library::AddObject(const char* call, const char* name, std::uint32
             break;
         case RecordType::FarDevice:
             kind = "far device";
+            break;
+        case RecordType::Repeat:
             break;
     }
     if (run_->lst.is_open()) run_->lst << kind << ": " << name << " (handle " << handle << ")\r\n";

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "Bytes.h"
+#include "FileBuilder.h"
 #include "PayloadEncoder.h"
 #include "ns2vq/ns2vq.h"
 #include "ns2vq/q70.h"
@@ -31,6 +32,7 @@ constexpr std::size_t kCrcOffset = 44;
 // shared lists let a small file describe a great deal.
 constexpr std::size_t kMaxDecodedTextBytes = 64u << 20;
 constexpr std::size_t kMaxExpandedEntries = 2'000'000;
+constexpr std::size_t kMaxStrings = 1'000'000;
 
 bool Deflate(const Buffer& in, int strategy, Buffer* out) {
     z_stream z{};
@@ -99,7 +101,11 @@ private:
         *s = names_[i];
         return true;
     }
-    bool Device(bytes::Reader& r, ovx::DeviceDetails* d);
+    struct DeviceFields {
+        std::uint32_t handle = 0, name = 0, programId = 0, location = 0, sarvikId = 0, templateName = 0;
+        std::int32_t channel = 0;
+    };
+    bool Device(bytes::Reader& r, DeviceFields& prev, ovx::DeviceDetails* d);
     bool Router(bytes::Reader& r, ovx::RouterDetails* router);
     ReadResult Bad(std::string reason) { return Fail(N2VSTS_FILE_INTEGRITY, std::move(reason)); }
 
@@ -109,26 +115,74 @@ private:
     std::vector<std::vector<ovx::CpInfo>> cpLists_;
     std::size_t textBytes_ = 0;
     std::size_t expanded_ = 0;
+    std::size_t objects_ = 0;
     std::string why_;
 };
 
+// The string a number entry makes from the previous string.
+bool NextNumber(const std::string& last, std::uint32_t kind, std::uint32_t shared, std::int32_t delta,
+                std::string* out) {
+    const int base = kind == strings::kDecimal ? 10 : 36;
+    if (shared != strings::NumberStart(last, base)) return false;
+    const std::int64_t value = strings::NumberValue(last.substr(shared), base) + delta;
+    if (value < 0 || value > (base == 10 ? 999'999'999 : 2'176'782'335)) return false;
+    *out = last.substr(0, shared) + strings::NumberText(value, base);
+    return true;
+}
+
 bool PayloadParser::Strings(std::vector<std::string>* table, const char* what) {
     const std::uint32_t count = r_.Var();
-    // Every string takes at least two bytes.
-    if (!r_.ok() || count > r_.Remaining() / 2) return why_ = std::string("bad ") + what + " count", false;
-    table->reserve(count);
+    if (!r_.ok() || count > kMaxStrings) return why_ = std::string("bad ") + what + " count", false;
+    const std::string bad = std::string("bad entry in the ") + what + " table";
+    table->reserve(std::min<std::size_t>(count, r_.Remaining()));
     std::string last;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t shared = r_.Var();
-        const std::uint32_t rest = r_.Var();
-        if (!r_.ok() || shared > last.size() || rest > r_.Remaining())
-            return why_ = std::string("bad entry in the ") + what + " table", false;
-        textBytes_ += shared + rest;
-        if (textBytes_ > kMaxDecodedTextBytes)
-            return why_ = "strings expand beyond the reader's limit", false;
-        std::string s = last.substr(0, shared) + r_.Text(rest);
+    bool lastWasNumber = false;
+    std::uint32_t lastKind = 0;
+    std::uint32_t lastShared = 0;
+    std::int32_t lastDelta = 0;
+    auto add = [&](std::string s) {
+        textBytes_ += s.size();
         table->push_back(s);
         last = std::move(s);
+        return textBytes_ <= kMaxDecodedTextBytes;
+    };
+    while (table->size() < count) {
+        const std::uint32_t header = r_.Var();
+        const std::uint32_t shared = header >> 2;
+        std::string s;
+        switch (header & 3) {
+            case strings::kLiteral: {
+                const std::uint32_t rest = r_.Var();
+                if (!r_.ok() || shared > last.size() || rest > r_.Remaining()) return why_ = bad, false;
+                lastWasNumber = false;
+                if (!add(last.substr(0, shared) + r_.Text(rest)))
+                    return why_ = "strings expand beyond the reader's limit", false;
+                break;
+            }
+            case strings::kDecimal:
+            case strings::kBase36: {
+                const std::int32_t delta = r_.SVar();
+                if (!r_.ok() || !NextNumber(last, header & 3, shared, delta, &s)) return why_ = bad, false;
+                lastWasNumber = true;
+                lastKind = header & 3;
+                lastShared = shared;
+                lastDelta = delta;
+                if (!add(std::move(s))) return why_ = "strings expand beyond the reader's limit", false;
+                break;
+            }
+            case strings::kRepeat: {
+                const std::uint32_t n = r_.Var();
+                if (!r_.ok() || shared != 0 || !lastWasNumber || n == 0 || n > count - table->size())
+                    return why_ = bad, false;
+                for (std::uint32_t i = 0; i < n; ++i) {
+                    if (!NextNumber(last, lastKind, lastShared, lastDelta, &s)) return why_ = bad, false;
+                    if (!add(std::move(s))) return why_ = "strings expand beyond the reader's limit", false;
+                }
+                break;
+            }
+            default:
+                return why_ = bad, false;
+        }
     }
     return r_.ok();
 }
@@ -188,12 +242,27 @@ bool PayloadParser::CpLists() {
     return true;
 }
 
-bool PayloadParser::Device(bytes::Reader& r, ovx::DeviceDetails* d) {
-    d->handle = r.Var();
-    if (!Name(r, &d->name) || !Text(r, &d->programId) || !Text(r, &d->location) || !Text(r, &d->sarvikId))
+bool PayloadParser::Device(bytes::Reader& r, DeviceFields& prev, ovx::DeviceDetails* d) {
+    // Each field is the difference from the section's previous device record.
+    auto next = [&r](std::uint32_t& field) {
+        field += static_cast<std::uint32_t>(r.SVar());
+        return field;
+    };
+    d->handle = next(prev.handle);
+    const std::uint32_t name = next(prev.name), pid = next(prev.programId), location = next(prev.location),
+                        sarvik = next(prev.sarvikId);
+    prev.channel = static_cast<std::int32_t>(static_cast<std::uint32_t>(prev.channel) +
+                                             static_cast<std::uint32_t>(r.SVar()));
+    d->channelId = prev.channel;
+    const std::uint32_t tmpl = next(prev.templateName);
+    if (!r.ok() || name >= names_.size() || pid >= texts_.size() || location >= texts_.size() ||
+        sarvik >= texts_.size() || tmpl >= texts_.size())
         return false;
-    d->channelId = r.SVar();
-    if (!Text(r, &d->templateName)) return false;
+    d->name = names_[name];
+    d->programId = texts_[pid];
+    d->location = texts_[location];
+    d->sarvikId = texts_[sarvik];
+    d->templateName = texts_[tmpl];
     const std::uint32_t nv = r.Var();
     const std::uint32_t cp = r.Var();
     if (!r.ok() || nv > nvLists_.size() || cp > cpLists_.size()) return false;
@@ -252,39 +321,58 @@ ReadResult PayloadParser::Parse(std::size_t headerSections, Q70File* out) {
         bytes::Reader records(r_.Position(), e.size);
         r_.Skip(e.size);
         bool haveVq = false;
+        DeviceFields previous;
+        const std::uint8_t* lastBody = nullptr;  // the last device record, for repeats
+        std::size_t lastLen = 0;
+        RecordType lastType = RecordType::Vq;
         const std::string where = "section " + std::to_string(si + 1);
+        auto addDevice = [&](RecordType rt, const std::uint8_t* at, std::size_t len) {
+            bytes::Reader body(at, len);
+            ovx::DeviceDetails d;
+            const bool ok = Device(body, previous, &d) && body.ok() && body.Remaining() == 0;
+            if (rt == RecordType::Vq) {
+                haveVq = true;
+                section.vq = std::move(d);
+            } else {
+                (rt == RecordType::NearDevice ? section.nearDevices : section.farDevices)
+                    .push_back(std::move(d));
+            }
+            return ok && ++objects_ <= kVqMaxObjects && expanded_ <= kMaxExpandedEntries;
+        };
         while (records.Remaining() > 0) {
             const std::uint8_t type = records.U8();
             const std::uint32_t len = records.Var();
             if (!records.ok() || len > records.Remaining()) return Bad("truncated record in " + where);
-            bytes::Reader body(records.Position(), len);
+            const std::uint8_t* at = records.Position();
             records.Skip(len);
-            if (type < 1 || type > 4)
+            if (type < 1 || type > 5)
                 return Fail(N2VSTS_UNSUPPORTED_RECORD_TYPE,
                             "record type " + std::to_string(type) + " in " + where);
             const auto rt = static_cast<RecordType>(type);
             if ((rt == RecordType::Vq) == haveVq)
                 return Bad(haveVq ? "second VQ record in " + where : where + " does not begin with its VQ");
-            bool ok = true;
             if (rt == RecordType::Router) {
-                if (section.router) return Bad("second router record in " + where);
+                bytes::Reader body(at, len);
                 ovx::RouterDetails router;
-                ok = Router(body, &router);
+                if (section.router) return Bad("second router record in " + where);
+                if (!Router(body, &router) || body.Remaining() != 0 || ++objects_ > kVqMaxObjects)
+                    return Bad("malformed record in " + where);
                 section.router = std::move(router);
+                lastBody = nullptr;
+            } else if (rt == RecordType::Repeat) {
+                bytes::Reader body(at, len);
+                const std::uint32_t n = body.Var();
+                if (!body.ok() || body.Remaining() != 0 || n == 0 || !lastBody ||
+                    n > kVqMaxObjects - objects_)
+                    return Bad("malformed repeat in " + where);
+                for (std::uint32_t i = 0; i < n; ++i)
+                    if (!addDevice(lastType, lastBody, lastLen)) return Bad("malformed repeat in " + where);
             } else {
-                ovx::DeviceDetails d;
-                ok = Device(body, &d);
-                if (rt == RecordType::Vq) {
-                    haveVq = true;
-                    section.vq = std::move(d);
-                } else if (rt == RecordType::NearDevice) {
-                    section.nearDevices.push_back(std::move(d));
-                } else {
-                    section.farDevices.push_back(std::move(d));
-                }
+                if (!addDevice(rt, at, len)) return Bad("malformed record in " + where);
+                lastBody = rt == RecordType::Vq ? nullptr : at;
+                lastLen = len;
+                lastType = rt;
             }
-            if (expanded_ > kMaxExpandedEntries) return Bad("lists expand beyond the reader's limit");
-            if (!ok || !body.ok() || body.Remaining() != 0) return Bad("malformed record in " + where);
         }
         if (!haveVq) return Bad(where + " has no VQ record");
         const ovx::DeviceDetails& vq = section.vq;

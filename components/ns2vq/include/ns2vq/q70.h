@@ -22,6 +22,8 @@ inline constexpr std::uint32_t kQ70WrittenMajor = 1;
 // A VQ expands the whole file into this much database memory; header plus
 // uncompressed records must fit.
 inline constexpr std::size_t kVqDatabaseMemory = 1u << 20;
+// Devices and routers one file may describe (the VQ's object table).
+inline constexpr std::size_t kVqMaxObjects = 65535;
 // Program IDs of VQ units begin with this.
 inline constexpr char kVqProgramIdPrefix[] = "900001013C8A04";
 
@@ -31,7 +33,7 @@ inline constexpr std::uint32_t kFlagCpRecords = 0x100;  // store configuration v
 inline constexpr std::uint32_t kKnownFlags = kFlagNvRecords | kFlagCpRecords;
 
 // Record types inside a section.
-enum class RecordType : std::uint8_t { Vq = 1, NearDevice = 2, Router = 3, FarDevice = 4 };
+enum class RecordType : std::uint8_t { Vq = 1, NearDevice = 2, Router = 3, FarDevice = 4, Repeat = 5 };
 
 // One hierarchy: its VQ (the section's key), then the devices on the VQ's
 // channel, its router and the devices behind the router. A device read back

@@ -1,0 +1,14 @@
+// Header and compression around a finished payload.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Bytes.h"
+
+namespace ns2vq::detail {
+
+bytes::Buffer BuildFile(const std::string& creator, std::uint32_t major, std::uint32_t minor,
+                        std::size_t sections, const bytes::Buffer& payload);
+
+}  // namespace ns2vq::detail
