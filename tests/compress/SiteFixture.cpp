@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -30,7 +31,10 @@ QStringList SplitLines(const QStringList& lines) {
 }
 
 QString BinPath(const QString& program) {
-    return QString::fromLocal8Bit(qgetenv("VQ_TEST_BIN_DIR")) + QLatin1Char('/') + program;
+    // The programs are built into the same folder as this test.
+    QString dir = QString::fromLocal8Bit(qgetenv("VQ_TEST_BIN_DIR"));
+    if (dir.isEmpty()) dir = QFileInfo(QFile::symLinkTarget("/proc/self/exe")).absolutePath();
+    return dir + QLatin1Char('/') + program;
 }
 
 namespace {
