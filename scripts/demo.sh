@@ -1,0 +1,45 @@
+#!/bin/bash
+# Installs, builds, prepares a demo install directory outside the source
+# tree and starts the wizard on the demo site. Extra arguments go to the
+# wizard ("-d", "-i").
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/build.sh"
+build=${VQ_BUILD_DIR:-$root/build}
+home=${VQ_DEMO_HOME:-$HOME/.local/share/vaquor-demo}
+
+mkdir -p "$home/Vq/CompressedDB" "$home/Vq/EventList" "$home/Vq/IntProg" "$home/bin" "$home/ovx"
+# Sample files the demo ships; existing copies (perhaps edited) stay.
+if [ -d "$root/demo/Import" ]; then cp -rn "$root/demo/Import" "$home/"; fi
+for d in Vq bin; do
+    if [ -d "$root/demo/$d" ]; then cp -rn "$root/demo/$d/." "$home/$d/"; fi
+done
+export TESSARIN_PATH="$home"
+export OVX_HOME="$home/ovx"
+
+if [ -x "$build/bin/ovxctl" ]; then
+    for site in "$root"/demo/sites/*.json; do
+        [ -f "$site" ] || continue
+        name=$(sed -n 's/^ *"network": *"\(.*\)",*$/\1/p' "$site" | head -n 1)
+        if ! "$build/bin/ovxctl" list | cut -f1 | grep -qx "$name"; then
+            echo "demo: importing $site"
+            "$build/bin/ovxctl" import "$site"
+        fi
+    done
+else
+    echo "demo: ovxctl is not built; the wizard starts without the demo site"
+fi
+if [ ! -f "$OVX_HOME/interfaces.json" ]; then
+    cat >"$OVX_HOME/interfaces.json" <<JSON
+{"interfaces": [{"name": "LON1", "nsi": true, "endpoint": "field:demo"},
+                {"name": "PCLTA", "nsi": false, "endpoint": "field:demo"}]}
+JSON
+fi
+
+# Without a display, start a virtual one so the wizard still comes up.
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    echo "demo: no display; running under xvfb-run"
+    exec xvfb-run -a "$build/bin/vqwizard" "$@"
+fi
+exec "$build/bin/vqwizard" "$@"

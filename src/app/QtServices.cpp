@@ -1,0 +1,66 @@
+#include "app/QtServices.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
+
+#include "util/WaitCursor.h"
+
+MsgResult QtPrompter::Show(const MessageBoxRequest& r) {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(r.caption);
+    box.setText(r.text);
+    switch (r.icon) {
+        case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+        case MsgIcon::Stop: box.setIcon(QMessageBox::Critical); break;
+        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+        case MsgIcon::None: break;
+    }
+    if (r.buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(r.defaultNo ? QMessageBox::No : QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MsgResult::Ok;
+}
+
+std::optional<QString> QtFileDialog::Run(const FileDialogRequest& r) {
+    QFileDialog dlg(QApplication::activeWindow(), r.title, r.initialDir, r.filter);
+    dlg.setAcceptMode(r.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dlg.setFileMode(r.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!r.defaultExt.isEmpty()) dlg.setDefaultSuffix(r.defaultExt);
+    if (!r.fileName.isEmpty()) dlg.selectFile(r.fileName);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+    return dlg.selectedFiles().first();
+}
+
+void InstallWaitCursorHooks() {
+    SetWaitCursorHooks([] { QApplication::setOverrideCursor(Qt::WaitCursor); },
+                       [] { QApplication::restoreOverrideCursor(); });
+}
+
+void CEditLogView::Clear() {
+    if (m_edit) m_edit->clear();
+}
+
+void CEditLogView::AppendAtEnd(const QString& text) {
+    if (!m_edit) return;
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTextCursor c = m_edit->textCursor();
+    c.movePosition(QTextCursor::End);
+    m_edit->setTextCursor(c);
+    m_edit->ensureCursorVisible();
+    m_edit->insertPlainText(t);
+    m_edit->ensureCursorVisible();
+}
+
+void CEditLogView::Repaint() {
+    if (m_edit && m_edit->parentWidget()) m_edit->parentWidget()->repaint();
+}

@@ -1,0 +1,54 @@
+#include "app/SetupDlg.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/AboutDlg.h"
+#include "app/CancelDlg.h"
+#include "util/Prompter.h"
+
+CSetupDlg::CSetupDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QString::fromLatin1(kWizardCaption));
+    setWindowIcon(QIcon(QStringLiteral(":/res/app128.png")));
+    auto* layout = new QVBoxLayout(this);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    layout->addWidget(cancel);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* about = new QAction(QStringLiteral("&About VQ Setup Utility..."), this);
+    connect(about, &QAction::triggered, this, [this] {
+        CAboutDlg dlg(this);
+        dlg.exec();
+    });
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    g_pContext = this;
+    m_objectServer.SetProgressHandler([this] { BusyPump(m_wizard ? m_wizard->m_pCancelDlg.get() : nullptr); });
+}
+
+CSetupDlg::~CSetupDlg() {
+    m_wizard.reset();
+    m_loadDevices.clear();
+    m_loadDeviceCount = 0;
+}
+
+int CSetupDlg::Run() {
+    OpenObjectServer();
+    QMetaObject::invokeMethod(this, &CSetupDlg::RunWizard, Qt::QueuedConnection);
+    return exec();
+}
+
+void CSetupDlg::RunWizard() {
+    showMinimized();
+    m_wizard = std::make_unique<CMainWizard>();
+    if (onWizardShown) {
+        CMainWizard* w = m_wizard.get();
+        QTimer::singleShot(0, w, [this, w] { onWizardShown(*w); });
+    }
+    m_wizard->exec();
+    m_wizard.reset();  // writes the end line
+    reject();
+}
+
+CSetupDlg* TheSetupDlg() { return dynamic_cast<CSetupDlg*>(g_pContext); }

@@ -1,0 +1,38 @@
+// File-open and file-save dialogs go through one service: QFileDialog in the
+// program, a scripted dialog in tests.
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <optional>
+#include <vector>
+
+struct FileDialogRequest {
+    bool open = true;      // false: a save dialog
+    QString title;
+    QString initialDir;
+    QString fileName;      // proposed name
+    QString filter;        // "Compressed Files (*.q70);;All Files (*)"
+    QString defaultExt;    // without the dot
+};
+
+class IFileDialog {
+public:
+    virtual ~IFileDialog() = default;
+    // The chosen full path, or nothing when the user cancelled.
+    virtual std::optional<QString> Run(const FileDialogRequest& request) = 0;
+};
+
+IFileDialog& FileDialog();
+void SetFileDialog(IFileDialog* dialog);  // not owned; null restores the default
+
+// Records every request and answers from a queue (cancel when it is empty).
+class ScriptedFileDialog : public IFileDialog {
+public:
+    std::optional<QString> Run(const FileDialogRequest& request) override;
+    void Answer(std::optional<QString> path) { m_answers.push_back(std::move(path)); }
+    std::vector<FileDialogRequest> requests;
+
+private:
+    std::deque<std::optional<QString>> m_answers;
+};

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "WizardEnv.h"
+#include "app/MainWizard.h"
+#include "app/SysColorDialog.h"
+
+namespace {
+
+struct Step {
+    bool next;        // true: Next, false: Back
+    int page;         // page shown afterwards
+    int buttons;      // Back/Next/Finish flags afterwards
+};
+struct FlowCase {
+    const char* name;
+    int option;
+    std::vector<Step> steps;
+};
+
+class WizardFlow : public ::testing::TestWithParam<FlowCase> {};
+
+void Press(QPushButton* b) {
+    QTest::mouseClick(b, Qt::LeftButton);
+    QCoreApplication::processEvents();  // queued button states
+}
+
+TEST_P(WizardFlow, NextAndBackFollowTheFlowWithItsButtonStates) {
+    WizardEnv env;
+    CMainWizard w;
+    w.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.CurrentPageId(), 0);
+    EXPECT_EQ(w.ButtonFlags(), kWizNext);
+    EXPECT_FALSE(w.BackButton()->isEnabled());
+    QTest::mouseClick(w.findChild<QWidget*>(QStringLiteral("radio%1").arg(1000 + GetParam().option)),
+                      Qt::LeftButton);
+    for (const Step& s : GetParam().steps) {
+        Press(s.next ? (w.NextButton()->isVisible() ? w.NextButton() : w.FinishButton()) : w.BackButton());
+        EXPECT_EQ(w.CurrentPageId(), s.page);
+        EXPECT_EQ(w.ButtonFlags(), s.buttons) << "on page " << s.page;
+        EXPECT_EQ(w.BackButton()->isEnabled(), bool(s.buttons & kWizBack));
+        EXPECT_EQ(w.FinishButton()->isVisible(), bool(s.buttons & kWizFinish));
+        EXPECT_EQ(w.NextButton()->isVisible(), !(s.buttons & kWizFinish));
+        EXPECT_EQ(w.CancelButton()->text(), QStringLiteral("Exit"));
+        EXPECT_EQ(w.m_curPageId >= 0, true);
+    }
+    for (int id = 0; id <= 8; ++id) {
+        const auto& flow = CMainWizard::Flow(GetParam().option);
+        EXPECT_EQ(w.IsPageInFlow(id), std::find(flow.begin(), flow.end(), id) != flow.end());
+    }
+}
+
+constexpr int BN = kWizBack | kWizNext;
+constexpr int BF = kWizBack | kWizFinish;
+constexpr int N = kWizNext;
+
+INSTANTIATE_TEST_SUITE_P(
+    AllOptions, WizardFlow,
+    ::testing::Values(
+        FlowCase{"compressAndLoad", 0,
+                 {{true, 1, BN}, {true, 2, BN}, {true, 3, BN}, {true, 5, BN}, {true, 7, BN}, {true, 6, BN},
+                  {true, 8, BF}, {false, 6, BN}, {false, 7, BN}, {false, 5, BN}, {false, 3, BN}, {false, 2, BN},
+                  {false, 1, BN}, {false, 0, N}}},
+        FlowCase{"loadDatabase", 1,
+                 {{true, 4, BN}, {true, 5, BN}, {true, 7, BN}, {true, 6, BN}, {true, 8, BF}, {false, 6, BN},
+                  {false, 7, BN}, {false, 5, BN}, {false, 4, BN}, {false, 0, N}}},
+        FlowCase{"loadApplicationOnly", 2,
+                 {{true, 5, BN}, {true, 7, BN}, {true, 6, BN}, {true, 8, BF}, {false, 6, BN}, {false, 7, BN},
+                  {false, 5, BN}, {false, 0, N}, {true, 5, BN}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WizardSheet, PagesShowTheSideBitmapAndThePageRequestWinsOverTheSheets) {
+    WizardEnv env;
+    CMainWizard w;
+    w.show();
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(w.m_bmpSide.isNull());
+    // The top-left pixel became the dialog face colour.
+    EXPECT_EQ(w.m_bmpSide.toImage().pixelColor(0, 0).rgb(), w.palette().color(QPalette::Button).rgb());
+    for (int id = 0; id <= 8; ++id) ASSERT_NE(w.Page(id), nullptr) << id;
+
+    // Two requests before the queue runs: the later one is applied.
+    w.SetWizardButtons(kWizBack | kWizNext);
+    w.SetWizardButtons(kWizDisabledFinish);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.ButtonFlags(), kWizDisabledFinish);
+    EXPECT_TRUE(w.FinishButton()->isVisible());
+    EXPECT_FALSE(w.FinishButton()->isEnabled());
+
+    // Every page that was shown carries the bitmap.
+    w.m_mainOption = 2;
+    w.GoToPage(0, true);
+    auto* pic = w.Page(5)->findChild<QLabel*>(QStringLiteral("pic1045"));
+    ASSERT_NE(pic, nullptr);
+    EXPECT_FALSE(pic->pixmap().isNull());
+}
+}  // namespace

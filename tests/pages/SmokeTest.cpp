@@ -1,0 +1,118 @@
+// Starts the wizard the way the program does (object server, minimised
+// context, sheet), walks each flow to its last page and leaves by Finish or
+// Exit; the log file shows the run.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/SetupDlg.h"
+#include "log/Log.h"
+#include "util/Prompter.h"
+
+namespace {
+
+struct SmokeCase {
+    const char* name;
+    int option;
+    int pages;       // pages in the flow
+    bool finish;     // leave by Finish, else by Exit on the last page
+};
+
+class Smoke : public ::testing::TestWithParam<SmokeCase> {};
+
+TEST_P(Smoke, WalksTheFlowToItsLastPageAndExits) {
+    int argc = 1;
+    char name[] = "vqwizard";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("Vq"));
+    qputenv("TESSARIN_PATH", dir.path().toLocal8Bit());
+    qputenv("OVX_HOME", (dir.path() + QStringLiteral("/ovx")).toLocal8Bit());
+    ScriptedPrompter prompter;
+    SetPrompter(&prompter);
+
+    OpenLogFile();
+    const QString logPath = GetLogFilePath();
+    ASSERT_FALSE(logPath.isEmpty());
+    std::vector<int> visited;
+    {
+        CSetupDlg dlg;
+        dlg.onWizardShown = [&](CMainWizard& w) {
+            visited.push_back(w.CurrentPageId());
+            QTest::mouseClick(w.findChild<QRadioButton*>(QStringLiteral("radio%1").arg(1000 + GetParam().option)),
+                              Qt::LeftButton);
+            for (int i = 1; i < GetParam().pages; ++i) {
+                QTest::mouseClick(w.NextButton(), Qt::LeftButton);
+                QCoreApplication::processEvents();
+                visited.push_back(w.CurrentPageId());
+            }
+            ASSERT_TRUE(w.FinishButton()->isVisible());
+            QTest::mouseClick(GetParam().finish ? w.FinishButton() : w.CancelButton(), Qt::LeftButton);
+        };
+        dlg.Run();
+        EXPECT_TRUE(dlg.isMinimized());
+    }
+    CloseLogFile();
+    SetPrompter(nullptr);
+
+    const auto& flow = CMainWizard::Flow(GetParam().option);
+    EXPECT_EQ(visited, flow);
+    // The object server opens on an empty data folder: no error box.
+    for (const auto& b : prompter.boxes) ADD_FAILURE() << b.text.toStdString();
+
+    QFile f(logPath);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray log = f.readAll();
+    EXPECT_TRUE(log.startsWith("Starting program at ")) << log.constData();
+    EXPECT_TRUE(log.contains(" at ") && log.indexOf("\r\n\r\n") > 0);
+    const int end = log.lastIndexOf("Ending program at ");
+    ASSERT_GT(end, 0);
+    EXPECT_TRUE(log.endsWith("\r\n\r\n"));
+    EXPECT_EQ(log.mid(end).count("\r\n"), 2);  // the end line and one empty line
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFlows, Smoke,
+                         ::testing::Values(SmokeCase{"compressAndLoad", 0, 8, true},
+                                           SmokeCase{"loadDatabase", 1, 6, false},
+                                           SmokeCase{"loadApplicationOnly", 2, 5, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SmokeStart, ObjectServerThatDoesNotOpenIsReportedOnceAndTheWizardStillRuns) {
+    int argc = 1;
+    char name[] = "vqwizard";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    // The data folder is a plain file: the object server cannot open it.
+    const QString blocker = dir.path() + QStringLiteral("/ovx");
+    QFile(blocker).open(QIODevice::WriteOnly);
+    qputenv("OVX_HOME", blocker.toLocal8Bit());
+    qunsetenv("TESSARIN_PATH");
+    ScriptedPrompter prompter;
+    SetPrompter(&prompter);
+    int firstPage = -1;
+    {
+        CSetupDlg dlg;
+        dlg.onWizardShown = [&](CMainWizard& w) {
+            firstPage = w.CurrentPageId();
+            QTest::mouseClick(w.CancelButton(), Qt::LeftButton);
+        };
+        dlg.Run();
+        EXPECT_FALSE(dlg.m_networks);
+        EXPECT_FALSE(dlg.m_networkInterfaces);
+    }
+    SetPrompter(nullptr);
+    EXPECT_EQ(firstPage, 0);
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_EQ(prompter.boxes[0].text, QStringLiteral("Error: The object server is not opened."));
+    EXPECT_EQ(prompter.boxes[0].caption, QStringLiteral("Vaquor Setup Utility"));
+    EXPECT_EQ(prompter.boxes[0].icon, MsgIcon::Exclamation);
+}
+}  // namespace
