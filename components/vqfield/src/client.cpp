@@ -73,7 +73,8 @@ Json Client::Call(const Json& request, const Bytes& in, Bytes* out, const CallOp
 
 std::vector<UnitView> Client::Units() {
     std::vector<UnitView> out;
-    for (const auto& u : Call({{"op", "status"}})["units"]) out.push_back(ViewOf(u));
+    const Json status = Call({{"op", "status"}});  // kept: the loop must not run over a temporary
+    for (const auto& u : status["units"]) out.push_back(ViewOf(u));
     return out;
 }
 
@@ -121,7 +122,8 @@ std::string Client::Ping(const std::string& id, const CallOptions& o) {
 }
 std::vector<UnitView> Client::Discover(const CallOptions& o) {
     std::vector<UnitView> out;
-    for (const auto& u : Call({{"op", "discover"}}, {}, nullptr, o)["units"]) out.push_back(ViewOf(u));
+    const Json found = Call({{"op", "discover"}}, {}, nullptr, o);
+    for (const auto& u : found["units"]) out.push_back(ViewOf(u));
     return out;
 }
 void Client::LoadImage(const std::string& id, const Bytes& apb, const CallOptions& o) {

@@ -103,6 +103,7 @@ private:
             for (auto& [k, c] : cancels_) c->store(true);
         }
         for (auto& w : workers_) w.thread.join();
+        ::shutdown(fd_, SHUT_RDWR);  // the peer sees the end at once, whatever made us stop
         finished_ = true;
     }
 

@@ -77,6 +77,7 @@ int Serve(const Args& a) {
     Server server(field, Port(a));
     std::signal(SIGINT, [](int) { g_stop = 1; });
     std::signal(SIGTERM, [](int) { g_stop = 1; });
+    std::signal(SIGPIPE, SIG_IGN);  // a client or the console going away must not stop the field
     std::cout << "vqsim listening on 127.0.0.1:" << server.port() << std::endl;
     for (const auto& u : local.Units()) std::cout << "unit " << u.sarvikId << " " << u.programId << std::endl;
     while (!g_stop) pause();

@@ -1,0 +1,48 @@
+// Reaches a field either in-process or through a real vqsim daemon, so the
+// same cases run against both.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+#include "vqfield/client.h"
+
+namespace vqtest {
+
+enum class Via { InProcess, Daemon };
+std::string ViaName(const ::testing::TestParamInfo<Via>& info);
+
+// A running `vqsim serve` on a free port; killed and reaped on destruction.
+class Daemon {
+public:
+    explicit Daemon(int units = 0);
+    ~Daemon();
+    int port() const { return port_; }
+    std::string endpoint() const { return "tcp:127.0.0.1:" + std::to_string(port_); }
+    void Kill();
+
+private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+class FieldTest : public ::testing::TestWithParam<Via> {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // A second, independent connection to the same field.
+    std::unique_ptr<vqfield::Client> Connect();
+
+    std::shared_ptr<vqfield::Field> field_;
+    std::unique_ptr<Daemon> daemon_;
+    std::unique_ptr<vqfield::Client> client_;
+};
+
+vqfield::Bytes ReadSourceFile(const std::string& relative);
+// A 578-byte event list: 17 records of 34 bytes.
+vqfield::Bytes EventList(std::size_t records = 17);
+
+}  // namespace vqtest
