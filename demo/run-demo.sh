@@ -16,8 +16,8 @@ for site in "$here"/sites/*.json; do
 done
 if [ ! -f "$OVX_HOME/interfaces.json" ]; then
     cat >"$OVX_HOME/interfaces.json" <<JSON
-{"interfaces": [{"name": "LON1", "nsi": true, "endpoint": "field:demo"},
-                {"name": "PCLTA", "nsi": false, "endpoint": "field:demo"}]}
+{"interfaces": [{"name": "VQNET1", "nsi": true, "endpoint": "field:demo"},
+                {"name": "SERIAL1", "nsi": false, "endpoint": "field:demo"}]}
 JSON
 fi
 export TESSARIN_PATH=${TESSARIN_PATH:-$here}

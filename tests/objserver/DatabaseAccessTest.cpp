@@ -23,8 +23,8 @@ protected:
         m_oldTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", Tmp().toUtf8());
         WriteFile(Data() + "/interfaces.json",
-                  R"({"interfaces": [{"name": "LON1", "nsi": true, "endpoint": "field:none"},
-                                     {"name": "PCLTA", "nsi": false, "endpoint": "field:none"}]})");
+                  R"({"interfaces": [{"name": "VQNET1", "nsi": true, "endpoint": "field:none"},
+                                     {"name": "SERIAL1", "nsi": false, "endpoint": "field:none"}]})");
         SetPrompter(&m_prompter);
     }
     void TearDown() override {
@@ -173,15 +173,15 @@ TEST_F(DatabaseAccess, LoadModeOpenErrors) {
     };
     const Case cases[] = {
         {"NoSuchCard", false, kDbInterfaceNotFound, "", MsgIcon::Stop},
-        {"PCLTA", false, kDbOpenSystemFailed,
+        {"SERIAL1", false, kDbOpenSystemFailed,
          "Error opening system:\nThe Network interface must be an NSI.\n\nThe following cards are valid NSIs\n"
          "   NSI-10 PCI\tNSI-11 PC Card\n   NSI-20 USB\tNSI-30 IP\n",
          MsgIcon::Exclamation},
-        {"LON1", true, kDbOpenSystemFailed,
+        {"VQNET1", true, kDbOpenSystemFailed,
          "Error opening system:\nUnable to communicate with the network interface.\nPlease verify that the "
          "network interface driver is working properly.",
          MsgIcon::Exclamation},
-        {"LON1", false, kDbOpenSystemFailed, other, MsgIcon::Stop},
+        {"VQNET1", false, kDbOpenSystemFailed, other, MsgIcon::Stop},
     };
     for (const auto& k : cases) {
         m_prompter = ScriptedPrompter();
@@ -217,7 +217,7 @@ TEST_F(DatabaseAccess, OpenSystemWithoutADatabaseFailsCleanly) {
 }
 
 TEST_F(DatabaseAccess, InterfacesAreListedInOrder) {
-    EXPECT_EQ(Context().ListNetworkInterfaces(), (QStringList{"LON1", "PCLTA"}));
+    EXPECT_EQ(Context().ListNetworkInterfaces(), (QStringList{"VQNET1", "SERIAL1"}));
 }
 
 TEST_F(DatabaseAccess, DeleteTemporaryDatabase) {

@@ -190,7 +190,7 @@ TEST_F(ObjectModel, DeviceOperationsOffNetSayTheSystemIsOffNet) {
 
 TEST_F(ObjectModel, InterfacesComeFromTheDataFolderAndNonNsiIsRefused) {
     WriteText(dataFolder / "interfaces.json",
-              R"({"interfaces": [{"name": "LON1", "nsi": true, "endpoint": "field:plant"},
+              R"({"interfaces": [{"name": "VQNET1", "nsi": true, "endpoint": "field:plant"},
                                  {"name": "Card2", "nsi": false, "endpoint": "tcp:127.0.0.1:4100"}]})");
     server = ovx::CreateObjectServer({dataFolder.string()});
     server->Open();
