@@ -13,30 +13,30 @@ using nlohmann::json;
 
 json SmallSite() {
     const json nvs =
-        json::array({{{"name", "nviRequest"}, {"type", "SNVT_obj_request"}, {"node_object", true}},
-                     {{"name", "nvoStatus"}, {"type", "SNVT_obj_status"}, {"node_object", true}},
-                     {{"name", "nvoValue"}, {"type", "SNVT_count"}}});
+        json::array({{{"name", "inRequest"}, {"type", "obj_request"}, {"node_object", true}},
+                     {{"name", "outStatus"}, {"type", "obj_status"}, {"node_object", true}},
+                     {{"name", "outValue"}, {"type", "count"}}});
     return json::parse(R"({
       "network": "Plant",
       "channels": [{"id": 1, "name": "Main"}, {"id": 2, "name": "Far"}],
       "templates": [
         {"name": "VQ", "program_id": "900001013C8A0400", "nvs": )" +
                        nvs.dump() + R"(,
-         "cps": [{"name": "SCPTmaxSendTime", "default": 60}, {"name": "SCPTnoDefault"}]},
+         "cps": [{"name": "cpMaxSendTime", "default": 60}, {"name": "cpNoDefault"}]},
         {"name": "Io", "program_id": "9000010A01020304", "nvs": )" +
                        nvs.dump() + R"(}],
       "host": {"name": "Host", "channel": 1, "subsystem": "Area1"},
       "subsystems": [
         {"name": "Area1",
          "devices": [{"name": "VQ1", "template": "VQ", "channel": 1, "location": "VQLOC", "sarvik_id": "0102030405A6",
-                      "cps": {"SCPTmaxSendTime": 30}},
+                      "cps": {"cpMaxSendTime": 30}},
                      {"name": "D1", "template": "Io", "channel": 2, "home": "Area2", "extensions": {"Note": "hi"}}],
          "routers": [{"name": "R1", "near": 1, "far": 2}],
          "subsystems": [{"name": "Cell", "devices": [{"ref": "VQ1"}], "routers": [], "subsystems": []}]},
         {"name": "Area2",
          "devices": [{"ref": "D1"},
                      {"name": "D2", "program_id": "9000010A01020305", "template": "Io", "channel": 9,
-                      "nvs": [{"name": "nvoOnly", "type": "SNVT_count"}]}],
+                      "nvs": [{"name": "outOnly", "type": "count"}]}],
          "routers": [{"ref": "R1"}]}]
     })");
 }
@@ -61,8 +61,8 @@ std::string BinDir() {
 void WriteXif(const fs::path& xif, const std::string& programId, bool packed) {
     WriteText(xif,
               "ovx-xif 1\n# test device\nprogram_id " + programId +
-                  "\nnv nviRequest SNVT_obj_request node\nnv nvoValue SNVT_count\ncp SCPTmaxSendTime 60\n"
-                  "cp SCPTname \"VQ\"\ncp SCPTnoDefault\n");
+                  "\nnv inRequest obj_request node\nnv outValue count\ncp cpMaxSendTime 60\n"
+                  "cp cpName \"VQ\"\ncp cpNoDefault\n");
     if (!packed) return;
     const std::string cmd = BinDir() + "/xifpack \"" + xif.string() + "\" >/dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);

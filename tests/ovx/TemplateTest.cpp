@@ -58,9 +58,9 @@ TEST_F(TempDatabase, ImportFaultsCarryTheirCodes) {
     const fs::path dir = root / "import";
     WriteXif(dir / "good.xif", "900001013C8A0400");
     WriteXif(dir / "stale.xif", "900001013C8A0401");
-    WriteText(dir / "stale.xif", ReadBytes(dir / "stale.xif") + "nv nvoExtra SNVT_count\n");
+    WriteText(dir / "stale.xif", ReadBytes(dir / "stale.xif") + "nv outExtra count\n");
     WriteXif(dir / "nopack.xif", "900001013C8A0402", false);
-    WriteText(dir / "bad.xif", "ovx-xif 1\nprogram_id 900001013C8A0403\nnv nvoX\n");
+    WriteText(dir / "bad.xif", "ovx-xif 1\nprogram_id 900001013C8A0403\nnv outX\n");
     WriteText(dir / "bad.xfb", "");
     WriteXif(dir / "same.xif", "900001013C8A0400");
     templates->Add("Taken", 1)->Import((dir / "good.xif").string());

@@ -55,13 +55,13 @@ protected:
           "network": "Site A",
           "channels": [{"id": 1, "name": "One"}, {"id": 2, "name": "Two"}],
           "templates": [{"name": "Io", "program_id": "9000010a01020304",
-                         "nvs": [{"name": "nviRequest", "type": "SNVT_obj_request", "node_object": true}],
-                         "cps": [{"name": "SCPTa", "default": 5}, {"name": "SCPTb", "default": "x"}, {"name": "SCPTc"}]}],
+                         "nvs": [{"name": "inRequest", "type": "obj_request", "node_object": true}],
+                         "cps": [{"name": "cpA", "default": 5}, {"name": "cpB", "default": "x"}, {"name": "cpC"}]}],
           "host": {"name": "PC", "channel": 1, "subsystem": "H1"},
           "subsystems": [
             {"name": "H1", "devices": [
                 {"name": "VQ", "program_id": "900001013C8A0400", "channel": 1, "location": "VQ1"},
-                {"name": "A", "template": "Io", "channel": 2, "home": "H1.Sub", "cps": {"SCPTa": 7},
+                {"name": "A", "template": "Io", "channel": 2, "home": "H1.Sub", "cps": {"cpA": 7},
                  "extensions": {"Tag": "left", "Count": 3}},
                 {"name": "B", "template": "Io", "channel": 1, "sarvik_id": "00aa00bb00cc", "nvs": []}],
              "routers": [{"name": "R", "near": 1, "far": 2}],
@@ -126,8 +126,8 @@ TEST_F(Ovxctl, BadSitesAreRefusedWithFilePathAndFaultAndRegisterNothing) {
          "at /subsystems/0/devices/1/home: no subsystem \"H1.Nowhere\""},
         {"bad sarvik id", [](json& s) { s["subsystems"][0]["devices"][2]["sarvik_id"] = "xyz"; },
          "expected 12 hexadecimal digits"},
-        {"bad cp value", [](json& s) { s["subsystems"][0]["devices"][1]["cps"]["SCPTa"] = 1.5; },
-         "at /subsystems/0/devices/1/cps/SCPTa: expected an integer or a text"},
+        {"bad cp value", [](json& s) { s["subsystems"][0]["devices"][1]["cps"]["cpA"] = 1.5; },
+         "at /subsystems/0/devices/1/cps/cpA: expected an integer or a text"},
         {"same program ID twice",
          [](json& s) {
              s["templates"].push_back({{"name", "Io2"}, {"program_id", "9000010A01020304"}});
