@@ -153,6 +153,7 @@ int CSetupContext::ReopenUserDatabase(const QString& name) {
 
 QStringList CSetupContext::ListNetworkDatabases(bool hideTemporary) {
     QStringList names;
+    if (!m_networks) return names;  // the object server did not open
     for (int index = 1; index <= m_networks->Count(); ++index) {
         const QString name = Q(m_networks->Item(index)->Name());
         if (hideTemporary && name == QLatin1String(kTempDbName)) continue;
@@ -163,6 +164,7 @@ QStringList CSetupContext::ListNetworkDatabases(bool hideTemporary) {
 
 QStringList CSetupContext::ListNetworkInterfaces() {
     QStringList names;
+    if (!m_networkInterfaces) return names;
     const int count = m_networkInterfaces->Count();
     for (int index = 1; index <= count; ++index) names << Q(m_networkInterfaces->Item(index)->Name());
     return names;
