@@ -3,18 +3,21 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
+#include "../common/WizardDriver.h"
 #include "WizardEnv.h"
 #include "app/MainWizard.h"
+#include "app/SetupDlg.h"
 #include "app/SysColorDialog.h"
 
 namespace {
 
 struct Step {
-    bool next;        // true: Next, false: Back
-    int page;         // page shown afterwards
-    int buttons;      // Back/Next/Finish flags afterwards
+    bool next;    // true: Next, false: Back
+    int page;     // page shown afterwards
+    int buttons;  // Back/Next/Finish flags afterwards
 };
 struct FlowCase {
     const char* name;
@@ -29,17 +32,26 @@ void Press(QPushButton* b) {
     QCoreApplication::processEvents();  // queued button states
 }
 
+// The flows run on the demo site, each page filled in before its Next.
 TEST_P(WizardFlow, NextAndBackFollowTheFlowWithItsButtonStates) {
     WizardEnv env;
+    const QString data = env.dir.path() + QStringLiteral("/ovx");
+    ASSERT_EQ(wizard_driver::ImportDemoSite(data), QString());
+    const QString q70 = env.dir.path() + QStringLiteral("/Vq/CompressedDB/site.q70");
+    QDir().mkpath(env.dir.path() + QStringLiteral("/Vq/CompressedDB"));
+    ASSERT_EQ(wizard_driver::CompressDemoSite(data, q70), QString());
+    OpenLogFile();
+    CSetupDlg context;
+    context.OpenObjectServer(data.toStdString());
     CMainWizard w;
     w.show();
     QCoreApplication::processEvents();
     EXPECT_EQ(w.CurrentPageId(), 0);
     EXPECT_EQ(w.ButtonFlags(), kWizNext);
     EXPECT_FALSE(w.BackButton()->isEnabled());
-    QTest::mouseClick(w.findChild<QWidget*>(QStringLiteral("radio%1").arg(1000 + GetParam().option)),
-                      Qt::LeftButton);
+    w.m_pageMain->findChild<QRadioButton*>(QStringLiteral("radio%1").arg(1000 + GetParam().option))->click();
     for (const Step& s : GetParam().steps) {
+        if (s.next) wizard_driver::FillPageForNext(w, env.prompter, q70);
         Press(s.next ? (w.NextButton()->isVisible() ? w.NextButton() : w.FinishButton()) : w.BackButton());
         EXPECT_EQ(w.CurrentPageId(), s.page);
         EXPECT_EQ(w.ButtonFlags(), s.buttons) << "on page " << s.page;
@@ -59,20 +71,47 @@ constexpr int BN = kWizBack | kWizNext;
 constexpr int BF = kWizBack | kWizFinish;
 constexpr int N = kWizNext;
 
-INSTANTIATE_TEST_SUITE_P(
-    AllOptions, WizardFlow,
-    ::testing::Values(
-        FlowCase{"compressAndLoad", 0,
-                 {{true, 1, BN}, {true, 2, BN}, {true, 3, BN}, {true, 5, BN}, {true, 7, BN}, {true, 6, BN},
-                  {true, 8, BF}, {false, 6, BN}, {false, 7, BN}, {false, 5, BN}, {false, 3, BN}, {false, 2, BN},
-                  {false, 1, BN}, {false, 0, N}}},
-        FlowCase{"loadDatabase", 1,
-                 {{true, 4, BN}, {true, 5, BN}, {true, 7, BN}, {true, 6, BN}, {true, 8, BF}, {false, 6, BN},
-                  {false, 7, BN}, {false, 5, BN}, {false, 4, BN}, {false, 0, N}}},
-        FlowCase{"loadApplicationOnly", 2,
-                 {{true, 5, BN}, {true, 7, BN}, {true, 6, BN}, {true, 8, BF}, {false, 6, BN}, {false, 7, BN},
-                  {false, 5, BN}, {false, 0, N}, {true, 5, BN}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(AllOptions, WizardFlow,
+                         ::testing::Values(FlowCase{"compressAndLoad",
+                                                    0,
+                                                    {{true, 1, BN},
+                                                     {true, 2, BN},
+                                                     {true, 3, BN},
+                                                     {true, 5, BN},
+                                                     {true, 7, BN},
+                                                     {true, 6, BN},
+                                                     {true, 8, BF},
+                                                     {false, 6, BN},
+                                                     {false, 7, BN},
+                                                     {false, 5, BN},
+                                                     {false, 3, BN},
+                                                     {false, 2, BN},
+                                                     {false, 1, BN},
+                                                     {false, 0, N}}},
+                                           FlowCase{"loadDatabase",
+                                                    1,
+                                                    {{true, 4, BN},
+                                                     {true, 5, BN},
+                                                     {true, 7, BN},
+                                                     {true, 6, BN},
+                                                     {true, 8, BF},
+                                                     {false, 6, BN},
+                                                     {false, 7, BN},
+                                                     {false, 5, BN},
+                                                     {false, 4, BN},
+                                                     {false, 0, N}}},
+                                           FlowCase{"loadApplicationOnly",
+                                                    2,
+                                                    {{true, 5, BN},
+                                                     {true, 7, BN},
+                                                     {true, 6, BN},
+                                                     {true, 8, BF},
+                                                     {false, 6, BN},
+                                                     {false, 7, BN},
+                                                     {false, 5, BN},
+                                                     {false, 0, N},
+                                                     {true, 5, BN}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WizardSheet, PagesShowTheSideBitmapAndThePageRequestWinsOverTheSheets) {
     WizardEnv env;

@@ -141,9 +141,9 @@ const char* const kSmallSite =
     "Plant.Hall: dev Fan@1\n"
     "Plant.HallB: dev Lamp@1\n"
     "Plant.Hall.Room: dev Heater@1\n"
-    "Discovered: dev Found@1\n"
-    "Discovered.Deep: dev Under@1\n"
-    "ALL: dev Every@1\n"
+    "Plant.Installed: dev Found@1\n"
+    "Plant.Installed.Deep: dev Under@1\n"
+    "Plant.Hall.Uninstalled: dev Every@1\n"
     "Office: vq VQ2@2; dev Light@2\n"
     "Broken: vq VQ3@3; vq VQ4@3\n";
 
@@ -173,7 +173,7 @@ TEST(DatabasePage, AnUnknownNameStaysOnThePageAndIsStillLogged) {
     w.DbPage().m_combo->setEditText(QStringLiteral("No Such Plant"));
     w.Next();
     EXPECT_EQ(w.Page(), kPageSelectDB);
-    EXPECT_FALSE(w.prompter.boxes.empty());  // the open failure is reported
+    EXPECT_FALSE(w.context->m_compressNetwork && w.context->m_compressNetwork->IsOpen());
     EXPECT_TRUE(w.Log().contains(QStringLiteral("Database chosen: No Such Plant")));
 }
 
@@ -224,7 +224,9 @@ TEST(SubsystemPage, TwentyChildrenStartWithSixteenRowsAndTheSeventeenthIsRefused
     EXPECT_EQ(
         w.prompter.boxes[0].text,
         QStringLiteral("Cannot add more subsystems.\nThe maximum number of subsystems in the VQ is 16"));
-    EXPECT_EQ(w.prompter.boxes[0].icon, MsgIcon::None);
+    // The application box: its caption, and the exclamation mark when no icon is named.
+    EXPECT_EQ(w.prompter.boxes[0].caption, QString::fromLatin1(kAppCaption));
+    EXPECT_EQ(w.prompter.boxes[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(w.Rows(), rows);
 }
 

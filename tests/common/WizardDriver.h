@@ -1,0 +1,93 @@
+// Walks a wizard sheet through its flows on the demo site. The demo site is
+// imported with ovxctl into a test's data folder; before each Next the page
+// on show is filled in as a user would, so that the real pages let the walk
+// go on: three good hierarchies on the subsystem page, a file name on the
+// compression page (and "No" to viewing the log after success), an existing
+// compressed file on the get-file page.
+#pragma once
+
+#include <QComboBox>
+#include <QDir>
+#include <QProcess>
+#include <QPushButton>
+#include <QString>
+#include <QStringList>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+#include "app/MainWizard.h"
+#include "compress/ui/CPageCompress.h"
+#include "compress/ui/CPageSelectSubsys.h"
+#include "pages/CPageGetFile.h"
+#include "pages/CPageMain.h"
+#include "util/Prompter.h"
+
+namespace wizard_driver {
+
+inline QString ToolPath(const QString& tool) {
+    return QString::fromLocal8Bit(qgetenv("VQ_TEST_BIN_DIR")) + QLatin1Char('/') + tool;
+}
+
+// Runs one of the project's tools with OVX_HOME set; returns its error text,
+// empty on success.
+inline QString RunTool(const QString& tool, const QStringList& args, const QString& dataFolder) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("OVX_HOME"), dataFolder);
+    p.setProcessEnvironment(env);
+    p.start(ToolPath(tool), args);
+    if (!p.waitForFinished(120000)) return tool + QStringLiteral(" did not finish");
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return tool + QStringLiteral(": ") + QString::fromLocal8Bit(p.readAllStandardError());
+    return {};
+}
+
+inline const QStringList& GoodHierarchies() {
+    static const QStringList paths{QStringLiteral("Boiler House"), QStringLiteral("Chiller Plant"),
+                                   QStringLiteral("Packing Line")};
+    return paths;
+}
+
+// Imports the demo site into dataFolder; returns the error text, empty on success.
+inline QString ImportDemoSite(const QString& dataFolder) {
+    QDir().mkpath(dataFolder);
+    return RunTool(QStringLiteral("ovxctl"),
+                   {QStringLiteral("import"), QString::fromLocal8Bit(qgetenv("VQ_SOURCE_DIR")) +
+                                                  QStringLiteral("/demo/sites/demo-plant.json")},
+                   dataFolder);
+}
+
+// Writes a compressed file of the demo site's good hierarchies with vqtool.
+inline QString CompressDemoSite(const QString& dataFolder, const QString& output) {
+    QStringList args{QStringLiteral("compress"), QStringLiteral("--network"), QStringLiteral("Demo Plant")};
+    for (const QString& p : GoodHierarchies()) args << QStringLiteral("--subsystem") << p;
+    args << QStringLiteral("--output") << output;
+    return RunTool(QStringLiteral("vqtool"), args, dataFolder);
+}
+
+// Fills in the page on show so that its Next goes on.
+inline void FillPageForNext(CMainWizard& w, ScriptedPrompter& prompter, const QString& compressedFile) {
+    switch (w.CurrentPageId()) {
+        case kPageSelectSubsys: {
+            CPageSelectSubsys& page = *w.m_pageSelectSubsys;
+            page.m_list->selectAll();
+            page.m_btnRemove->click();
+            for (const QString& path : GoodHierarchies()) {
+                page.m_tree->setCurrentItem(page.FindTreeItem(path));
+                page.m_btnAdd->click();
+            }
+            break;
+        }
+        case kPageCompress:
+            w.m_pageCompress->m_combo->setEditText(QStringLiteral("walk"));
+            prompter.Answer(MsgResult::No);  // do not stay to view the log
+            break;
+        case kPageGetFile:
+            w.m_pageGetFile->m_combo->setEditText(compressedFile);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace wizard_driver
