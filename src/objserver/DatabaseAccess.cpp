@@ -50,6 +50,13 @@ int CSetupContext::OpenNetworkDatabase(const QString& name, int temporary) {
     ovx::Ptr<ovx::System>& system = temporary == 1 ? m_loadSystem : m_compressSystem;
 
     ovx::Ptr<ovx::Network> found;
+    // The object server did not open: no database is listed, none can be made.
+    if (!m_networks) {
+        if (temporary != 1) return kDbNotFound;
+        ReportOleError(ovx::Error(ovx::kErrNotOpen, "The object server is not opened."),
+                       "Error creating temporary database:\n");
+        return kDbCreateFailed;
+    }
     for (int index = 1; index <= m_networks->Count(); ++index) {
         ovx::Ptr<ovx::Network> network = m_networks->Item(index);
         if (Q(network->Name()) != name) continue;
@@ -177,7 +184,8 @@ void CSetupContext::DeleteTemporaryDatabase() {
         m_loadNetwork->Close();
     }
     try {
-        for (int index = 1; index <= m_networks->Count(); ++index) {
+        // Without an object server there is no list to remove it from.
+        for (int index = 1; m_networks && index <= m_networks->Count(); ++index) {
             if (Q(m_networks->Item(index)->Name()) == QLatin1String(kTempDbName)) {
                 m_networks->Remove(index);
                 break;

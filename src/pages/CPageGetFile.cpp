@@ -1,9 +1,20 @@
 #include "pages/CPageGetFile.h"
 
+#include <QDir>
 #include <QHBoxLayout>
+#include <QLineEdit>
 
 #include "app/MainWizard.h"
 #include "app/PageControls.h"
+#include "log/Log.h"
+#include "util/FileDialog.h"
+#include "util/Paths.h"
+#include "util/Prompter.h"
+
+namespace {
+const QString kHistorySection = QStringLiteral("CompressHist");
+const QString kDefaultExt = QStringLiteral(".q70");
+}  // namespace
 
 CPageGetFile::CPageGetFile() : CSysColorPropertyPage(kPageGetFile) {
     AddPrompt(QStringLiteral("Choose the compressed database file to load into the VQ."));
@@ -15,4 +26,64 @@ CPageGetFile::CPageGetFile() : CSysColorPropertyPage(kPageGetFile) {
     row->addWidget(m_btnBrowse);
     Body()->addLayout(row);
     Body()->addStretch(1);
+    m_history.m_strSection = kHistorySection;
+    connect(m_btnBrowse, &QPushButton::clicked, this, &CPageGetFile::OnBrowse);
+}
+
+QString CPageGetFile::RelativeDefaultDir() {
+    return QDir::toNativeSeparators(QStringLiteral("/Vq/CompressedDB/"));
+}
+
+bool CPageGetFile::OnSetActive() {
+    // Read afresh each time: the compression page may have added to it.
+    m_history.LoadFromRegistry(kHistorySection);
+    QStringList items;
+    m_history.FillCombo(items);
+    m_combo->clear();
+    m_combo->addItems(items);
+    if (!items.isEmpty()) m_combo->setCurrentIndex(0);
+    return CSysColorPropertyPage::OnSetActive();
+}
+
+void CPageGetFile::OnBrowse() {
+    FileDialogRequest req;
+    req.open = true;
+    req.defaultExt = QStringLiteral("q70");
+    req.filter = QStringLiteral("Compressed Database File (*.q70);;All files (*.*)");
+    QString initialDir;
+    PrefixInstallDir(initialDir, RelativeDefaultDir());
+    req.initialDir = initialDir;
+    const auto chosen = FileDialog().Run(req);
+    if (!chosen) return;
+    m_strComboText = QDir::toNativeSeparators(*chosen);
+    // A file in the default folder shows as its base name, a ".q70" file
+    // elsewhere without its extension.
+    QString dir = initialDir;
+    if (!dir.isEmpty()) ResolveFileName(m_strComboText, dir, kDefaultExt, false);
+    m_combo->setEditText(m_strComboText);
+}
+
+int CPageGetFile::OnWizardNext() {
+    m_strComboText = m_combo->currentText();
+    QString path = m_strComboText;
+    if (path.isEmpty()) {
+        ErrorBox(QStringLiteral("You must enter the compressed database file name."));
+        m_combo->setFocus();
+        return -1;
+    }
+    QString dir = RelativeDefaultDir();
+    // A name that would not fit the platform's limit is no file at all.
+    const bool resolved = ResolveFileName(path, dir, kDefaultExt, true);
+    if (!resolved || !FileExists(path)) {
+        ErrorBox(QStringLiteral("The file: ") + path + QStringLiteral(" does not exist"));
+        m_combo->setFocus();
+        return -1;
+    }
+    m_strPath = path;
+    m_history.Add(m_strComboText);
+    m_history.SaveToRegistry(kHistorySection);
+    LogWrite(QStringLiteral("The database file %1 is entered for loading.").arg(m_strComboText));
+    LogWrite(QString());
+    if (Sheet()) Sheet()->GoToPage(PageId(), true);
+    return -1;
 }

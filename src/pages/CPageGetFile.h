@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/SysColorDialog.h"
+#include "util/HistoryList.h"
 
 class QComboBox;
 class QPushButton;
@@ -11,8 +12,17 @@ class CPageGetFile : public CSysColorPropertyPage {
 public:
     CPageGetFile();
 
-    QString m_strPath;
+    bool OnSetActive() override;
+    int OnWizardNext() override;
+    void OnBrowse();
+
+    // The default folder of compressed files, relative to the install directory.
+    static QString RelativeDefaultDir();
+
+    QString m_strPath;   // full path of the chosen file, set by Next
     QComboBox* m_combo;  // 1046
     QString m_strComboText;
     QPushButton* m_btnBrowse;  // 1032
+    // The same "CompressHist" list that the compression page offers.
+    CHistoryList m_history;
 };

@@ -7,6 +7,16 @@
 #include "app/MainWizard.h"
 #include "app/PageControls.h"
 #include "app/SetupApp.h"
+#include "app/context/SetupContext.h"
+#include "log/Log.h"
+#include "util/Prompter.h"
+#include "util/Registry.h"
+
+#include <QSettings>
+
+namespace {
+const QString kMainOptionValue = QStringLiteral("Main Option");
+}
 
 CPageMain::CPageMain() : CSysColorPropertyPage(kPageMain) {
     AddPrompt(QStringLiteral(
@@ -36,6 +46,8 @@ CPageMain::CPageMain() : CSysColorPropertyPage(kPageMain) {
     row->addWidget(m_btnDeleteLogFiles);
     row->addStretch(1);
     Body()->addLayout(row);
+    connect(m_btnDeleteTempDb, &QPushButton::clicked, this, &CPageMain::OnDeleteTemporaryDb);
+    connect(m_btnDeleteLogFiles, &QPushButton::clicked, this, &CPageMain::OnDeleteLogFiles);
 }
 
 void CPageMain::OnInitDialog() {
@@ -47,15 +59,42 @@ void CPageMain::OnInitDialog() {
 
 bool CPageMain::OnSetActive() {
     if (Sheet()) Sheet()->SetWizardButtons(kWizNext);
+    // The profile, not the last click, decides: an option left with Back is forgotten.
+    m_nOption = OpenProfile()->value(kMainOptionValue, 0).toInt();
     if (auto* b = m_group->button(m_nOption)) b->setChecked(true);
     return CSysColorPropertyPage::OnSetActive();
 }
 
-int CPageMain::OnWizardNext() {
-    m_nOption = qMax(0, m_group->checkedId());
-    if (Sheet()) {
-        Sheet()->m_mainOption = m_nOption;
-        Sheet()->GoToPage(PageId(), true);
+QString CPageMain::OptionLogName(int option) {
+    switch (option) {
+        case 0:
+            return QStringLiteral("Compress and Load Database");
+        case 1:
+            return QStringLiteral("Load Database");
+        case 2:
+            return QStringLiteral("Load Application Only");
+        default:
+            return QString();
     }
+}
+
+int CPageMain::OnWizardNext() {
+    m_nOption = m_group->checkedId();
+    if (Sheet()) Sheet()->m_mainOption = m_nOption;
+    LogWrite(QStringLiteral("Main option chosen: ") + OptionLogName(m_nOption));
+    LogWrite(QString());
+    OpenProfile()->setValue(kMainOptionValue, m_nOption);
+    if (Sheet()) Sheet()->GoToPage(PageId(), true);
     return -1;
+}
+
+void CPageMain::OnDeleteTemporaryDb() {
+    if (g_pContext) g_pContext->DeleteTemporaryDatabase();
+}
+
+void CPageMain::OnDeleteLogFiles() {
+    if (MessageBox(QStringLiteral("Are you sure you want to delete all your log files?"),
+                   QString::fromLatin1(kWizardCaption), MsgIcon::Question,
+                   MsgButtons::YesNo) == MsgResult::Yes)
+        DeleteAllLogFiles();
 }

@@ -15,8 +15,15 @@ public:
     bool OnSetActive() override;
     int OnWizardNext() override;
 
+    // Maintenance buttons (shown with "-d").
+    void OnDeleteTemporaryDb();
+    void OnDeleteLogFiles();
+
+    // The option's name in the log; empty outside 0 to 2.
+    static QString OptionLogName(int option);
+
     int m_nOption = 0;  // radio group 1000..1002
     QButtonGroup* m_group;
-    QPushButton* m_btnDeleteTempDb;   // 1018, shown with "-d"
-    QPushButton* m_btnDeleteLogFiles; // 1019, shown with "-d"
+    QPushButton* m_btnDeleteTempDb;    // 1018
+    QPushButton* m_btnDeleteLogFiles;  // 1019
 };

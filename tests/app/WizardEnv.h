@@ -1,13 +1,15 @@
-// A QApplication, an install directory with a Vq folder and a scripted
-// prompter for widget tests.
+// A QApplication, an install directory with a Vq folder, a private profile
+// and temporary folder, a scripted prompter and file dialog for widget tests.
 #pragma once
 
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <memory>
 
 #include "log/Log.h"
+#include "util/FileDialog.h"
 #include "util/Prompter.h"
 
 class WizardEnv {
@@ -17,19 +19,36 @@ public:
         static char name[] = "tests";
         static char* argv[] = {name, nullptr};
         if (!QApplication::instance()) m_app = std::make_unique<QApplication>(argc, argv);
-        QDir(dir.path()).mkdir(QStringLiteral("Vq"));
+        QDir(dir.path()).mkpath(QStringLiteral("Vq"));
+        QDir(dir.path()).mkpath(QStringLiteral("tmp"));
         qputenv("TESSARIN_PATH", dir.path().toLocal8Bit());
-        qputenv("OVX_HOME", (dir.path() + QStringLiteral("/ovx")).toLocal8Bit());
+        qputenv("OVX_HOME", OvxHome().toLocal8Bit());
+        m_oldTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", (dir.path() + QStringLiteral("/tmp")).toLocal8Bit());
+        // Never the user's own profile.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           dir.path() + QStringLiteral("/profile"));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           dir.path() + QStringLiteral("/profile"));
         SetPrompter(&prompter);
+        SetFileDialog(&fileDialog);
     }
     ~WizardEnv() {
         CloseLogFile();
         SetPrompter(nullptr);
+        SetFileDialog(nullptr);
         qunsetenv("TESSARIN_PATH");
+        qputenv("TMPDIR", m_oldTmp);
     }
+
+    QString OvxHome() const { return dir.path() + QStringLiteral("/ovx"); }
+    QString InstallPath(const QString& relative) const { return dir.path() + relative; }
+
     QTemporaryDir dir;
     ScriptedPrompter prompter;
+    ScriptedFileDialog fileDialog;
 
 private:
     std::unique_ptr<QApplication> m_app;
+    QByteArray m_oldTmp;
 };
