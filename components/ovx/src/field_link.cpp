@@ -9,7 +9,11 @@ std::mutex& FactoryMutex() {
     return m;
 }
 FieldLinkFactory& Factory() {
+#ifdef OVX_HAVE_VQFIELD
+    static FieldLinkFactory f = VqFieldLinkFactory();
+#else
     static FieldLinkFactory f;
+#endif
     return f;
 }
 }  // namespace

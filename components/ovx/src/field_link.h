@@ -62,6 +62,15 @@ public:
     virtual void Connect() = 0;
     virtual void Disconnect() = 0;
 
+    // Called while a device operation waits on the wire (at least every 50 ms).
+    virtual void SetProgress(std::function<void()> progress) { (void)progress; }
+    // Aborts the device operation in progress, from any thread or from the
+    // progress callback; it then throws kErrTransferAborted. With none in
+    // progress this does nothing, so a later operation is not affected.
+    virtual void Cancel() {}
+    // True while a device operation runs.
+    virtual bool Busy() const { return false; }
+
     virtual std::string HostId() = 0;
     virtual void SetHostId(const std::string& id) = 0;
     virtual void PrepareLoad(int a, int b) = 0;
@@ -103,9 +112,15 @@ public:
 using FieldLinkFactory =
     std::function<std::unique_ptr<FieldLink>(const std::string& endpoint, const NetworkInterface& ni)>;
 
-// Registered once by the field adapter (e.g. from a static initialiser or
-// at program start); a new registration replaces the old one.
+// Until something is registered, the factory is the VQ field's
+// (field_link_vqfield.cpp: "field:NAME" and "tcp:127.0.0.1:PORT") when the
+// vqfield library is linked, else none. A new registration replaces the old
+// one; registering an empty factory leaves the object server without a field.
 void SetFieldLinkFactory(FieldLinkFactory factory);
 FieldLinkFactory GetFieldLinkFactory();
+
+#ifdef OVX_HAVE_VQFIELD
+FieldLinkFactory VqFieldLinkFactory();
+#endif
 
 }  // namespace ovx::detail

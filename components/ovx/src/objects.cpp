@@ -546,7 +546,12 @@ public:
         auto link = factory(ni->Endpoint(), *ni);
         if (!link)
             throw Error(kErrInterfaceNoAnswer, "The interface \"" + ni->Name() + "\" cannot be reached");
+        std::weak_ptr<ServerCore> server = net_->server;
+        link->SetProgress([server] {
+            if (auto s = server.lock(); s && s->progress) s->progress();
+        });
         link->Connect();
+        if (!net_->hostId.empty()) link->SetHostId(net_->hostId);
         std::weak_ptr<NetworkCore> weak = net_;
         link->SetServicePinSink([weak](const FieldUnit& u) { DeliverPin(weak, u); });
         net_->link = std::move(link);
@@ -570,7 +575,15 @@ public:
 
     void StartTransaction() override { net_->Db().Begin(); }
     void CommitTransaction() override { net_->Db().Commit(); }
-    void CancelTransaction() override { net_->Db().Rollback(); }
+    // Also aborts a device operation in progress (a Load cancelled from the
+    // progress callback or another thread); that alone is not an error when
+    // no database transaction is open.
+    void CancelTransaction() override {
+        const bool aborting = net_->link && net_->link->Busy();
+        if (aborting) net_->link->Cancel();
+        if (aborting && !net_->Db().InTransaction()) return;
+        net_->Db().Rollback();
+    }
     void BeginLongOperation(int) override {
         if (net_->server->progress) net_->server->progress();
     }
@@ -589,7 +602,10 @@ public:
             d.programId = u.programId;
             d.location = u.location;
             d.sarvikId = u.sarvikId;
-            d.channelId = u.channelId;
+            // A field channel the database does not know goes on the first channel.
+            d.channelId = s.Channels().empty() ? u.channelId : s.Channels().front().id;
+            for (const auto& c : s.Channels())
+                if (c.id == u.channelId) d.channelId = c.id;
             d.status = 101;
             for (const auto& t : s.Templates())
                 if (Lower(t.programId) == Lower(u.programId)) d.templateId = t.id;
