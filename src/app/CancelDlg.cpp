@@ -50,7 +50,9 @@ CCancelDlg::CCancelDlg(CMainWizard* owner) : CSysColorDialog(owner), m_pOwner(ow
     connect(m_timer, &QTimer::timeout, this, &CCancelDlg::OnTimer);
 }
 
-CCancelDlg::~CCancelDlg() { DestroyWindow(); }
+CCancelDlg::~CCancelDlg() {
+    DestroyWindow();
+}
 
 void CCancelDlg::ShowModeless() {
     m_bCancelled = false;
@@ -65,6 +67,10 @@ void CCancelDlg::ShowModeless() {
     SetStatusSink([this](const QString& text) {
         if (!m_hasWindow) return false;
         SetStatusText(text);
+        // Each status line is a poll point of the running operation. Many of
+        // its object-server calls are too short to fire the progress event,
+        // so pump here too: the dialog paints, and its Cancel and Escape work.
+        BusyPump(this);
         return true;
     });
     show();
@@ -92,9 +98,13 @@ void CCancelDlg::OnTimer() {
     ShowFrame(s_frameCounter);
 }
 
-void CCancelDlg::SetStatusText(const QString& text) { m_text->setText(text); }
+void CCancelDlg::SetStatusText(const QString& text) {
+    m_text->setText(text);
+}
 
-QString CCancelDlg::StatusText() const { return m_text->text(); }
+QString CCancelDlg::StatusText() const {
+    return m_text->text();
+}
 
 void CCancelDlg::OnCancel() {
     m_bCancelled = true;
@@ -149,7 +159,8 @@ bool CCancelDlg::eventFilter(QObject* watched, QEvent* event) {
 void BusyPump(CCancelDlg* dlg) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     if (!QApplication::overrideCursor()) return;
-    const bool overCancel = dlg && dlg->HasWindow() &&
-                            dlg->CancelButton()->rect().contains(dlg->CancelButton()->mapFromGlobal(QCursor::pos()));
+    const bool overCancel =
+        dlg && dlg->HasWindow() &&
+        dlg->CancelButton()->rect().contains(dlg->CancelButton()->mapFromGlobal(QCursor::pos()));
     QApplication::changeOverrideCursor(overCancel ? Qt::ArrowCursor : Qt::WaitCursor);
 }

@@ -67,13 +67,21 @@ void OpenLogFile() {
     g_logFile = std::move(file);
 }
 
-void CloseLogFile() { g_logFile.reset(); }
+void CloseLogFile() {
+    g_logFile.reset();
+}
 
-bool IsLogFileOpen() { return g_logFile != nullptr; }
+bool IsLogFileOpen() {
+    return g_logFile != nullptr;
+}
 
-QString GetLogFileName() { return g_logFile ? QFileInfo(g_logFile->fileName()).fileName() : QString(); }
+QString GetLogFileName() {
+    return g_logFile ? QFileInfo(g_logFile->fileName()).fileName() : QString();
+}
 
-QString GetLogFilePath() { return g_logFile ? g_logFile->fileName() : QString(); }
+QString GetLogFilePath() {
+    return g_logFile ? g_logFile->fileName() : QString();
+}
 
 void WriteLogBytes(const char* data, qint64 size) {
     if (!g_logFile || size <= 0) return;
@@ -88,7 +96,9 @@ void LogWrite(const QString& text) {
     WriteLogBytes(bytes.constData(), bytes.size());
 }
 
-void LogSection(const QString& title) { LogWrite(QStringLiteral("\r\n************************* ") + title + QStringLiteral("\r\n")); }
+void LogSection(const QString& title) {
+    LogWrite(QStringLiteral("\r\n************************* ") + title + QStringLiteral("\r\n"));
+}
 
 int CopyInBlocks(QIODevice& in, qint64 length, const std::function<void(const char*, qint64)>& sink) {
     constexpr qint64 kBlock = 500;
@@ -126,7 +136,9 @@ void DeleteAllLogFiles() {
     }
 }
 
-void SetStatusSink(std::function<bool(const QString&)> sink) { g_statusSink = std::move(sink); }
+void SetStatusSink(std::function<bool(const QString&)> sink) {
+    g_statusSink = std::move(sink);
+}
 
 void CLog::Clear() {
     if (m_pCtrl) m_pCtrl->Clear();
@@ -142,5 +154,7 @@ void CLog::AddLine(const QString& text) {
 
 void CLog::ShowStatus(const QString& text, bool addToLog) {
     if (addToLog) AddLine(text);
-    if (g_statusSink) g_statusSink(text);
+    // A copy: the sink may pump events that take the Cancel dialog down.
+    const auto sink = g_statusSink;
+    if (sink) sink(text);
 }

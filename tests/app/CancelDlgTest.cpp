@@ -83,6 +83,22 @@ TEST_F(CancelFixture, StatusLinesReachTheDialogOnlyWhileItHasAWindow) {
     EXPECT_EQ(dlg->StatusText(), QStringLiteral("Compressing Boiler House"));
 }
 
+TEST_F(CancelFixture, StatusLinesKeepTheDialogAnsweringDuringALongRun) {
+    // An operation that only writes status lines still lets a click on
+    // Cancel through, and the operation's poll sees it.
+    CLog log;
+    dlg->ShowModeless();
+    QMetaObject::invokeMethod(dlg->CancelButton(), "click", Qt::QueuedConnection);
+    log.ShowStatus(QStringLiteral("Adding near channel device: BH-Burner1"), true);
+    EXPECT_TRUE(ctx.m_cancelRequested);
+    EXPECT_EQ(dlg->StatusText(), QStringLiteral("Cancelling..."));
+    // The operation ends and takes the window down from inside a status line.
+    QMetaObject::invokeMethod(
+        wizard.get(), [this] { wizard->DestroyCancelWindow(); }, Qt::QueuedConnection);
+    log.ShowStatus(QStringLiteral("Compression cancelled"), false);
+    EXPECT_FALSE(dlg->HasWindow());
+}
+
 TEST_F(CancelFixture, AnimationResumesAfterTheLastFrameShown) {
     CCancelDlg::s_frameCounter = 6;
     dlg->ShowModeless();
@@ -102,7 +118,8 @@ TEST_F(CancelFixture, AnimationResumesAfterTheLastFrameShown) {
 TEST_F(CancelFixture, BusyPumpRunsPendingEventsAndEscapeInsideItCancels) {
     dlg->ShowModeless();
     bool ran = false;
-    QMetaObject::invokeMethod(wizard.get(), [&] { ran = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        wizard.get(), [&] { ran = true; }, Qt::QueuedConnection);
     QCoreApplication::postEvent(wizard->NextButton(),
                                 new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     BusyPump(dlg);
