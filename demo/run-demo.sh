@@ -14,11 +14,10 @@ for site in "$here"/sites/*.json; do
         "$build/bin/ovxctl" import "$site"
     fi
 done
-if [ ! -f "$OVX_HOME/interfaces.json" ]; then
-    cat >"$OVX_HOME/interfaces.json" <<JSON
-{"interfaces": [{"name": "VQNET1", "nsi": true, "endpoint": "field:demo"},
-                {"name": "SERIAL1", "nsi": false, "endpoint": "field:demo"}]}
-JSON
+# The demo field (VQ units of the demo site at 78,125 bit/s) runs inside the
+# wizard; a list from before it had a field description is replaced.
+if ! grep -q '"field"' "$OVX_HOME/interfaces.json" 2>/dev/null; then
+    cp "$here/interfaces.json" "$OVX_HOME/interfaces.json"
 fi
 export TESSARIN_PATH=${TESSARIN_PATH:-$here}
 exec "$build/bin/vqwizard" "$@"

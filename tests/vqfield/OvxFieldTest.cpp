@@ -4,6 +4,7 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "OvxFieldFixture.h"
@@ -304,6 +305,59 @@ TEST_P(OvxFieldTest, DaemonGoneMidSessionIsAnError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Field, OvxFieldTest, ::testing::Values(Via::InProcess, Via::Daemon), ViaName);
+
+}  // namespace
+}  // namespace vqtest
+
+namespace vqtest {
+namespace {
+
+// The demo's way in: the interface list describes an in-process field.
+TEST(DescribedField, TheInterfaceListMakesTheFieldOnce) {
+    const fs::path root = fs::temp_directory_path() / ("vqfield-described-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root);
+    const std::string name = "described-" + std::to_string(::getpid());
+    auto list = [&](const std::string& units) {
+        std::ofstream(root / "interfaces.json")
+            << R"({"interfaces": [{"name": "VQNET1", "endpoint": "field:)" + name +
+                   R"(", "field": {"bitsPerSecond": 78125, "units": [)" + units + "]}}]}";
+    };
+    ovx::ServerOptions opts;
+    opts.dataFolder = root.string();
+
+    list(R"({"sarvikId": "04A1B2C3D401"}, {"sarvikId": "04a1b2c3d403", "programId": "900001013C8A0401"})");
+    auto server = ovx::CreateObjectServer(opts);
+    server->Open();
+    EXPECT_EQ(server->GetNetworkInterfaces()->Item("VQNET1")->Endpoint(), "field:" + name);
+    vqfield::Client client(vqfield::Connect("field:" + name));
+    auto units = client.Units();
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units[0].sarvikId, "04A1B2C3D401");
+    EXPECT_EQ(units[0].programId, vqfield::kVq70ProgramId);
+    EXPECT_EQ(units[1].sarvikId, "04A1B2C3D403");
+    EXPECT_EQ(units[1].programId, vqfield::kVq71ProgramId);
+    EXPECT_EQ(client.transport().Call({{"op", "status"}}, {}, nullptr, {})["channels"][0]["bitsPerSecond"],
+              78125);
+
+    // Reopened, the running field stays as it is (its units keep what they hold).
+    client.RemoveUnit("04A1B2C3D403");
+    server->Close();
+    server->Open();
+    EXPECT_EQ(client.Units().size(), 1u);
+    server->Close();
+    vqfield::UnregisterField(name);
+
+    for (const char* bad :
+         {R"({"sarvikId": "04A1B2C3D4"})", R"({"sarvikId": "04A1B2C3D401"}, {"sarvikId": "04A1B2C3D401"})",
+          R"({"programId": 7})"}) {
+        list(bad);
+        auto s = ovx::CreateObjectServer(opts);
+        EXPECT_EQ(CodeOf([&] { s->Open(); }), ovx::kErrBadValue) << bad;
+        EXPECT_EQ(vqfield::FindField(name), nullptr) << bad;
+    }
+    fs::remove_all(root);
+}
 
 }  // namespace
 }  // namespace vqtest

@@ -23,6 +23,10 @@ void SetFieldLinkFactory(FieldLinkFactory factory) {
     Factory() = std::move(factory);
 }
 
+#ifndef OVX_HAVE_VQFIELD
+void PrepareInProcessField(const std::string&, const std::string&) {}
+#endif
+
 FieldLinkFactory GetFieldLinkFactory() {
     std::lock_guard lock(FactoryMutex());
     return Factory();

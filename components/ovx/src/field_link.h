@@ -123,4 +123,12 @@ FieldLinkFactory GetFieldLinkFactory();
 FieldLinkFactory VqFieldLinkFactory();
 #endif
 
+// An interface whose entry in interfaces.json describes its field ("field":
+// bit rate and units) gets that in-process field created when the list is
+// read, unless one of that name already runs in this process (it keeps its
+// units and what they hold). descriptionJson is the "field" member as JSON
+// text. Throws kErrBadValue for a description it cannot use; without the
+// vqfield library it does nothing.
+void PrepareInProcessField(const std::string& endpoint, const std::string& descriptionJson);
+
 }  // namespace ovx::detail

@@ -395,6 +395,40 @@ void VqTransfer::Abort() noexcept {
 
 }  // namespace
 
+void PrepareInProcessField(const std::string& endpoint, const std::string& descriptionJson) {
+    if (endpoint.rfind("field:", 0) != 0)
+        throw Error(kErrBadValue,
+                    "A field can only be described for a \"field:NAME\" endpoint, not \"" + endpoint + "\"");
+    const std::string name = endpoint.substr(6);
+    static std::mutex mutex;  // two servers reading their lists at once make one field
+    std::lock_guard lock(mutex);
+    if (vqfield::FindField(name)) return;
+    auto field = std::make_shared<vqfield::Field>();
+    try {
+        const auto d = vqfield::Json::parse(descriptionJson);
+        const auto rate = d.value("bitsPerSecond", std::int64_t(0));
+        field->Handle({{"op", "rate"}, {"channel", 1}, {"bitsPerSecond", rate}}, {}, nullptr, {});
+        if (d.contains("answerTimeoutMs"))
+            field->Handle({{"op", "settings"}, {"answerTimeoutMs", d.at("answerTimeoutMs").get<int>()}}, {},
+                          nullptr, {});
+        for (const auto& u : d.value("units", vqfield::Json::array())) {
+            vqfield::Json add{{"op", "add"},
+                              {"programId", u.value("programId", std::string(vqfield::kVq70ProgramId))},
+                              {"channel", u.value("channel", 1)}};
+            if (u.contains("sarvikId")) add["sarvikId"] = u.at("sarvikId").get<std::string>();
+            field->Handle(add, {}, nullptr, {});
+            if (add["channel"] != 1)
+                field->Handle({{"op", "rate"}, {"channel", add["channel"]}, {"bitsPerSecond", rate}}, {},
+                              nullptr, {});
+        }
+    } catch (const vqfield::FieldError& e) {
+        throw Error(kErrBadValue, "The field \"" + name + "\" cannot be made: " + e.what());
+    } catch (const std::exception& e) {
+        throw Error(kErrBadValue, "The field \"" + name + "\" is not described well: " + e.what());
+    }
+    vqfield::RegisterField(name, std::move(field));
+}
+
 FieldLinkFactory VqFieldLinkFactory() {
     return [](const std::string& endpoint, const NetworkInterface& ni) -> std::unique_ptr<FieldLink> {
         if (endpoint.rfind("field:", 0) != 0 && endpoint.rfind("tcp:", 0) != 0) return nullptr;

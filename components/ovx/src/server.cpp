@@ -211,10 +211,14 @@ Ptr<NetworkInterfaces> MakeNetworkInterfaces(const std::string& dataFolder) {
     if (in) {
         try {
             const auto j = nlohmann::json::parse(in);
-            for (const auto& e : j.at("interfaces"))
+            for (const auto& e : j.at("interfaces")) {
                 list.push_back(std::make_shared<NetworkInterfaceImpl>(e.at("name").get<std::string>(),
                                                                       e.value("nsi", true),
                                                                       e.at("endpoint").get<std::string>()));
+                if (e.contains("field")) PrepareInProcessField(list.back()->Endpoint(), e.at("field").dump());
+            }
+        } catch (const Error&) {
+            throw;
         } catch (const std::exception& e) {
             throw Error(kErrBadValue, "The interface list " + path + " is not valid: " + e.what());
         }
