@@ -679,7 +679,8 @@ TEST(CompressFlow, CancelDuringALargeRunStopsIt) {
     });
     w.Next();
     EXPECT_EQ(w.Page(), kPageCompress);
-    EXPECT_TRUE(w.CompressPage().m_progress->toPlainText().contains(QStringLiteral("Compression Cancelled")));
+    const QString shown = w.CompressPage().m_progress->toPlainText();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Compression Cancelled"))) << shown.toStdString();
     for (const auto& b : w.prompter.boxes)
         EXPECT_FALSE(b.text.startsWith(QStringLiteral("Compression FAILED")));
     EXPECT_FALSE(w.sheet->m_pCancelDlg->HasWindow());

@@ -175,8 +175,13 @@ int CPageCompress::Compress() {
     }
 
     CCancelDlg* cancel = Sheet() ? Sheet()->m_pCancelDlg.get() : nullptr;
-    if (cancel) cancel->ShowModeless();
-    log.ShowStatus(QStringLiteral("Beginning Compression..."), false);
+    if (cancel) {
+        cancel->ShowModeless();
+        // Straight into the dialog, not through the status line: that one lets
+        // events through, and a Cancel taken before the run has begun would be
+        // lost when the run clears its flag on starting.
+        cancel->SetStatusText(QStringLiteral("Beginning Compression..."));
+    }
 
     const int major = static_cast<int>(CCompressOptionsDlg::ReadMajor());
     const int minor = static_cast<int>(CCompressOptionsDlg::ReadMinor());
