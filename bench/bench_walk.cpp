@@ -44,11 +44,11 @@ std::string Location(int i) {
 
 json Site(const std::string& network, int devices) {
     const json nvs = json::array({
-        {{"name", "nviRequest"}, {"type", "SNVT_obj_request"}, {"node_object", true}},
-        {{"name", "nvoStatus"}, {"type", "SNVT_obj_status"}, {"node_object", true}},
-        {{"name", "nvoValue"}, {"type", "SNVT_count"}},
+        {{"name", "inRequest"}, {"type", "obj_request"}, {"node_object", true}},
+        {{"name", "outStatus"}, {"type", "obj_status"}, {"node_object", true}},
+        {{"name", "outValue"}, {"type", "count"}},
     });
-    const json cps = json::array({{{"name", "SCPTmaxSendTime"}, {"default", 60}}});
+    const json cps = json::array({{{"name", "cpMaxSendTime"}, {"default", 60}}});
     json site = {
         {"network", network},
         {"templates",

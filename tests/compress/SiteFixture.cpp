@@ -44,11 +44,11 @@ const char* const kIoProgramId = "9000010A01020304";
 
 json Templates() {
     const json nvs = json::array({
-        {{"name", "nviRequest"}, {"type", "SNVT_obj_request"}, {"node_object", true}},
-        {{"name", "nvoStatus"}, {"type", "SNVT_obj_status"}, {"node_object", true}},
-        {{"name", "nvoValue"}, {"type", "SNVT_count"}},
+        {{"name", "inRequest"}, {"type", "obj_request"}, {"node_object", true}},
+        {{"name", "outStatus"}, {"type", "obj_status"}, {"node_object", true}},
+        {{"name", "outValue"}, {"type", "count"}},
     });
-    const json cps = json::array({{{"name", "SCPTmaxSendTime"}, {"default", 60}}});
+    const json cps = json::array({{{"name", "cpMaxSendTime"}, {"default", 60}}});
     return json::array({
         {{"name", "VQ"}, {"program_id", kVqProgramId}, {"nvs", nvs}, {"cps", cps}},
         {{"name", "Io"}, {"program_id", kIoProgramId}, {"nvs", nvs}, {"cps", cps}},

@@ -51,7 +51,7 @@ ovx::DeviceDetails WithNvs(ovx::DeviceDetails d, std::vector<ovx::NvInfo> nvs, i
     return d;
 }
 ovx::DeviceDetails WithCp(ovx::DeviceDetails d, ovx::Value value, ovx::Value def) {
-    d.cps = {{"SCPTdelay", std::move(value), std::move(def)}};
+    d.cps = {{"cpDelay", std::move(value), std::move(def)}};
     return d;
 }
 
@@ -63,7 +63,7 @@ struct Case {
 };
 
 TEST(CompressorRules, EachRuleGivesItsVerdictOnTheOffendingObject) {
-    const ovx::NvInfo plainNv{"nvoValue", 2, "SNVT_count", false};
+    const ovx::NvInfo plainNv{"outValue", 2, "count", false};
     const std::vector<Case> cases = {
         // Accepted sites: same program ID told apart by location; the same
         // program ID and location in another hierarchy on another channel.
@@ -160,7 +160,7 @@ TEST(CompressorRules, EachRuleGivesItsVerdictOnTheOffendingObject) {
         {"CP neither set nor defaulted",
          {V(Vq(1, "VQ A", "VA", 1)), D(WithCp(Device(2, "Odd", kPid, "L", 1), {}, {}))},
          ns2vq::N2VSTS_CP_VALUE_UNAVAILABLE,
-         {"Odd", "SCPTdelay"}},
+         {"Odd", "cpDelay"}},
         // 0x2002: a second router in one hierarchy.
         {"second router in one hierarchy",
          {V(Vq(1, "VQ A", "VA", 1)), R(Router(7, "Rtr 1", 1, 2)), R(Router(8, "Rtr 2", 1, 3))},

@@ -25,8 +25,8 @@ constexpr std::uint32_t kFlags = 0x101;
 const char* kIoPid = "9000010A01020304";
 
 json NodeNvs() {
-    return json::array({{{"name", "nviRequest"}, {"type", "SNVT_obj_request"}, {"node_object", true}},
-                        {{"name", "nvoStatus"}, {"type", "SNVT_obj_status"}, {"node_object", true}}});
+    return json::array({{{"name", "inRequest"}, {"type", "obj_request"}, {"node_object", true}},
+                        {{"name", "outStatus"}, {"type", "obj_status"}, {"node_object", true}}});
 }
 
 // Templates every site has: a VQ and an input/output device.
@@ -38,18 +38,18 @@ json BaseSite(json subsystems,
         {"templates", json::array({{{"name", "VQ"},
                                     {"program_id", "900001013C8A0400"},
                                     {"nvs", NodeNvs()},
-                                    {"cps", json::array({{{"name", "SCPTmaxSendTime"}, {"default", 60}}})}},
+                                    {"cps", json::array({{{"name", "cpMaxSendTime"}, {"default", 60}}})}},
                                    {{"name", "Io"},
                                     {"program_id", kIoPid},
                                     {"nvs", NodeNvs()},
-                                    {"cps", json::array({{{"name", "SCPTdelay"}, {"default", 5}}})}},
+                                    {"cps", json::array({{{"name", "cpDelay"}, {"default", 5}}})}},
                                    {{"name", "Bare"},
                                     {"program_id", "9000010A0102BBBB"},
-                                    {"nvs", json::array({{{"name", "nvoValue"}, {"type", "SNVT_count"}}})}},
+                                    {"nvs", json::array({{{"name", "outValue"}, {"type", "count"}}})}},
                                    {{"name", "Unset"},
                                     {"program_id", "9000010A0102CCCC"},
                                     {"nvs", NodeNvs()},
-                                    {"cps", json::array({{{"name", "UCPTsiteCode"}}})}}})},
+                                    {"cps", json::array({{{"name", "cpSiteCode"}}})}}})},
         {"subsystems", std::move(subsystems)}};
 }
 
@@ -128,7 +128,7 @@ TEST(LibraryOnADatabase, MixedSiteIsWrittenAsTheDatabaseHasIt) {
         {"routers", json::array({{{"name", "N-R"}, {"near", 1}, {"far", 2}}})},
         {"subsystems",
          json::array({{{"name", "Cell"}, {"devices", json::array({Dev("Fan 2", "Io", 1, "F2")})}}})}};
-    north["devices"][2]["cps"] = {{"SCPTdelay", 9}};
+    north["devices"][2]["cps"] = {{"cpDelay", 9}};
     json south = {{"name", "South"},
                   {"devices", json::array({Dev("S-VQ", "VQ", 3, "SVQ"), Dev("Valve", "Io", 3, "V1")})}};
     SiteDb db(BaseSite(
@@ -192,7 +192,7 @@ TEST(LibraryOnADatabase, VerdictsComeFromTheDatabaseDetails) {
     };
     json ownNvs = Dev("Odd", "Io", 1, "O");
     ownNvs["nvs"] = NodeNvs();
-    ownNvs["nvs"].push_back({{"name", "nvoExtra"}, {"type", "SNVT_count"}});
+    ownNvs["nvs"].push_back({{"name", "outExtra"}, {"type", "count"}});
     const std::vector<Case> cases = {
         {"same program ID and location in one hierarchy",
          json::array({Dev("Fan A", "Io", 1, "F"), Dev("Fan B", "Io", 2, "F")}), "Fan B",
@@ -207,7 +207,7 @@ TEST(LibraryOnADatabase, VerdictsComeFromTheDatabaseDetails) {
         {"no node-object NVs", json::array({Dev("Plain", "Bare", 1, "B")}), "Plain",
          ns2vq::N2VSTS_NO_NODE_OBJECT_NVS, "node object"},
         {"CP neither set nor defaulted", json::array({Dev("Blank", "Unset", 1, "U")}), "Blank",
-         ns2vq::N2VSTS_CP_VALUE_UNAVAILABLE, "UCPTsiteCode"},
+         ns2vq::N2VSTS_CP_VALUE_UNAVAILABLE, "cpSiteCode"},
         {"second VQ on the channel", json::array({Dev("VQ 2", "VQ", 1, "V2")}), "VQ 2",
          ns2vq::N2VSTS_SEVERAL_VQS_ON_CHANNEL, "\"VQ\""},
     };

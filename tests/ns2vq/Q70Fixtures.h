@@ -9,7 +9,7 @@
 namespace q70test {
 
 inline std::vector<ovx::NvInfo> NodeObjectNvs() {
-    return {{"nviRequest", 0, "SNVT_obj_request", true}, {"nvoStatus", 1, "SNVT_obj_status", true}};
+    return {{"inRequest", 0, "obj_request", true}, {"outStatus", 1, "obj_status", true}};
 }
 
 inline ovx::DeviceDetails Device(std::uint32_t handle, std::string name, std::string programId,
@@ -23,7 +23,7 @@ inline ovx::DeviceDetails Device(std::uint32_t handle, std::string name, std::st
     d.templateName = "Io";
     d.nvs = NodeObjectNvs();
     d.templateNvCount = static_cast<int>(d.nvs.size());
-    d.cps = {{"SCPTmaxSendTime", std::monostate{}, std::int32_t{60}}};
+    d.cps = {{"cpMaxSendTime", std::monostate{}, std::int32_t{60}}};
     return d;
 }
 

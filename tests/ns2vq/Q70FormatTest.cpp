@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -74,8 +75,8 @@ ns2vq::Q70File MixedSite() {
     a.vq = Vq(100, "North VQ", "N", 1);
     a.nearDevices.push_back(Device(101, "North fan 1", "9000010A01020304", "NF1", 1));
     a.nearDevices.push_back(Device(70000, "North fan 2", "9000010A01020304", "NF2", 1));
-    a.nearDevices.back().cps.push_back({"SCPToffset", std::int32_t{-40}, std::string("zero")});
-    a.nearDevices.back().cps.push_back({"SCPTempty", std::monostate{}, std::monostate{}});
+    a.nearDevices.back().cps.push_back({"cpOffset", std::int32_t{-40}, std::string("zero")});
+    a.nearDevices.back().cps.push_back({"cpEmpty", std::monostate{}, std::monostate{}});
     a.router = Router(-2, "North router", 1, 2);
     a.farDevices.push_back(Device(0xFFFFFFFFu, "North pump", "9000010A0102FFFF", "", -3));
     a.farDevices.back().nvs.clear();
@@ -133,6 +134,80 @@ std::vector<Bytes> HexBlocksOf(const std::string& path) {
     return blocks;
 }
 
+// The lines of the document's one text block, joined without line breaks.
+std::string TextBlockOf(const std::string& path) {
+    std::ifstream in(path);
+    std::string line, text;
+    bool inBlock = false;
+    while (std::getline(in, line)) {
+        if (line.rfind("```text", 0) == 0)
+            inBlock = true;
+        else if (inBlock && line.rfind("```", 0) == 0)
+            break;
+        else if (inBlock)
+            text += line;
+    }
+    return text;
+}
+
+// A zlib stream of the payload, made against the given preset dictionary
+// (none if empty), in a file with a sound header and checksum.
+Bytes ZlibFile(const ns2vq::Q70File& site, const std::string& dictionary) {
+    const Bytes payload = ns2vq::EncodePayload(site);
+    z_stream z{};
+    EXPECT_EQ(deflateInit(&z, 9), Z_OK);
+    if (!dictionary.empty())
+        deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(dictionary.data()),
+                             static_cast<uInt>(dictionary.size()));
+    Bytes stream(deflateBound(&z, static_cast<uLong>(payload.size())));
+    z.next_in = const_cast<Bytef*>(payload.data());
+    z.avail_in = static_cast<uInt>(payload.size());
+    z.next_out = stream.data();
+    z.avail_out = static_cast<uInt>(stream.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    stream.resize(z.total_out);
+    deflateEnd(&z);
+    Bytes f = ns2vq::EncodeFile(site);
+    f.resize(48);
+    f[30] = 1;
+    for (int i = 0; i < 4; ++i) f[36 + i] = static_cast<std::uint8_t>(stream.size() >> (8 * i));
+    f.insert(f.end(), stream.begin(), stream.end());
+    return FixChecksum(f);
+}
+
+TEST(Q70Format, ZlibStreamsWithAndWithoutThePresetDictionary) {
+    // Files written before the preset dictionary existed carry none and still
+    // read; a stream made against any other dictionary is refused.
+    const ns2vq::Q70File site = MixedSite();
+    const std::string other = std::string(ns2vq::kQ70Dictionary).substr(1) + "x";
+    const struct {
+        const char* what;
+        std::string dictionary;
+        std::uint16_t status;
+    } cases[] = {
+        {"no dictionary", "", 0},
+        {"the format's dictionary", ns2vq::kQ70Dictionary, 0},
+        {"another dictionary", other, ns2vq::N2VSTS_FILE_INTEGRITY},
+    };
+    for (const auto& c : cases) {
+        const Bytes file = ZlibFile(site, c.dictionary);
+        ns2vq::Q70File back;
+        const ns2vq::ReadResult r = ns2vq::ReadFile(file.data(), file.size(), &back);
+        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.reason;
+        if (c.status == 0) ExpectSameFile(site, back);
+    }
+}
+
+TEST(Q70Format, WriterKeepsTheSmallestStream) {
+    // The writer's stream is never larger than zlib's plain default, and a
+    // site whose texts the dictionary holds gains from it.
+    const ns2vq::Q70File site = MixedSite();
+    const Bytes written = ns2vq::EncodeFile(site);
+    EXPECT_LE(written.size(), ZlibFile(site, "").size());
+    EXPECT_LE(written.size(), ZlibFile(site, ns2vq::kQ70Dictionary).size());
+    EXPECT_LT(ZlibFile(site, ns2vq::kQ70Dictionary).size(), ZlibFile(site, "").size());
+}
+
 TEST(Q70Format, MixedSiteReadsBackAsWritten) {
     const ns2vq::Q70File site = MixedSite();
     const Bytes bytes = ns2vq::EncodeFile(site);
@@ -147,7 +222,9 @@ TEST(Q70Format, MixedSiteReadsBackAsWritten) {
 TEST(Q70Format, WorkedExampleInTheDocs) {
     const char* root = std::getenv("VQ_SOURCE_DIR");
     if (!root) root = NS2VQ_SOURCE_ROOT;
-    const std::vector<Bytes> blocks = HexBlocksOf(std::string(root) + "/docs/q70-format.md");
+    const std::string doc = std::string(root) + "/docs/q70-format.md";
+    EXPECT_EQ(TextBlockOf(doc), std::string(ns2vq::kQ70Dictionary)) << "the preset dictionary";
+    const std::vector<Bytes> blocks = HexBlocksOf(doc);
     ASSERT_EQ(blocks.size(), 2u) << "the document shows the payload and the whole file";
     const ns2vq::Q70File example = WorkedExample();
     EXPECT_EQ(ns2vq::EncodePayload(example), blocks[0]);

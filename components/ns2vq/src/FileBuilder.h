@@ -1,4 +1,5 @@
-// Header and compression around a finished payload.
+// Header and compression around a finished payload; without compress, the
+// payload is stored as it is (method 0).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,6 @@
 namespace ns2vq::detail {
 
 bytes::Buffer BuildFile(const std::string& creator, std::uint32_t major, std::uint32_t minor,
-                        std::size_t sections, const bytes::Buffer& payload);
+                        std::size_t sections, const bytes::Buffer& payload, bool compress = true);
 
 }  // namespace ns2vq::detail

@@ -34,9 +34,18 @@ constexpr std::size_t kMaxDecodedTextBytes = 64u << 20;
 constexpr std::size_t kMaxExpandedEntries = 2'000'000;
 constexpr std::size_t kMaxStrings = 1'000'000;
 
-bool Deflate(const Buffer& in, int strategy, Buffer* out) {
+const Bytef* Dictionary() {
+    return reinterpret_cast<const Bytef*>(kQ70Dictionary);
+}
+
+bool Deflate(const Buffer& in, int strategy, bool withDictionary, Buffer* out) {
     z_stream z{};
     if (deflateInit2(&z, 9, Z_DEFLATED, 15, 9, strategy) != Z_OK) return false;
+    if (withDictionary &&
+        deflateSetDictionary(&z, Dictionary(), static_cast<uInt>(kQ70DictionarySize)) != Z_OK) {
+        deflateEnd(&z);
+        return false;
+    }
     out->resize(deflateBound(&z, static_cast<uLong>(in.size())));
     z.next_in = const_cast<Bytef*>(in.data());
     z.avail_in = static_cast<uInt>(in.size());
@@ -48,8 +57,21 @@ bool Deflate(const Buffer& in, int strategy, Buffer* out) {
     return rc == Z_STREAM_END;
 }
 
+// The smallest zlib stream of the payload over every strategy, with and
+// without the preset dictionary; empty if zlib failed throughout. Files are
+// small and written once, so the extra passes cost little.
+Buffer SmallestStream(const Buffer& payload) {
+    Buffer best, candidate;
+    for (int strategy : {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_FIXED, Z_RLE, Z_HUFFMAN_ONLY})
+        for (bool withDictionary : {false, true})
+            if (Deflate(payload, strategy, withDictionary, &candidate) &&
+                (best.empty() || candidate.size() < best.size()))
+                best.swap(candidate);
+    return best;
+}
+
 // Inflates exactly expected bytes; anything else (short, long, trailing
-// input, a broken stream) is a failure.
+// input, a broken stream, a dictionary other than the format's) is a failure.
 bool Inflate(const std::uint8_t* in, std::size_t size, std::size_t expected, Buffer* out) {
     out->assign(expected, 0);
     z_stream z{};
@@ -60,6 +82,10 @@ bool Inflate(const std::uint8_t* in, std::size_t size, std::size_t expected, Buf
     z.next_out = expected ? out->data() : &spare;
     z.avail_out = static_cast<uInt>(expected);
     int rc = inflate(&z, Z_FINISH);
+    // zlib refuses the dictionary when its Adler-32 is not the one the stream names.
+    if (rc == Z_NEED_DICT &&
+        inflateSetDictionary(&z, Dictionary(), static_cast<uInt>(kQ70DictionarySize)) == Z_OK)
+        rc = inflate(&z, Z_FINISH);
     const bool done = rc == Z_STREAM_END && z.total_out == expected && z.avail_in == 0;
     inflateEnd(&z);
     return done;
@@ -445,13 +471,9 @@ std::vector<std::uint8_t> EncodePayload(const Q70File& file) {
 namespace detail {
 
 Buffer BuildFile(const std::string& creator, std::uint32_t major, std::uint32_t minor, std::size_t sections,
-                 const Buffer& payload) {
-    Buffer stored;
+                 const Buffer& payload, bool compress) {
     std::uint16_t method = kMethodZlib;
-    Buffer candidate;
-    if (Deflate(payload, Z_DEFAULT_STRATEGY, &stored) && Deflate(payload, Z_FILTERED, &candidate) &&
-        candidate.size() < stored.size())
-        stored.swap(candidate);
+    Buffer stored = compress ? SmallestStream(payload) : Buffer{};
     if (stored.empty() || stored.size() >= payload.size()) {
         stored = payload;
         method = kMethodStored;

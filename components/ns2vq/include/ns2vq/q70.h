@@ -24,6 +24,16 @@ inline constexpr std::uint32_t kQ70WrittenMajor = 1;
 inline constexpr std::size_t kVqDatabaseMemory = 1u << 20;
 // Devices and routers one file may describe (the VQ's object table).
 inline constexpr std::size_t kVqMaxObjects = 65535;
+// The preset dictionary of the format's zlib streams. A writer may compress
+// against it (the stream then carries its Adler-32 and the FDICT bit); a
+// reader supplies it when the stream asks. Its bytes are part of the format:
+// never change them, or files written with them no longer read.
+inline constexpr char kQ70Dictionary[] =
+    "cpHeartbeatcpMinSendTimecpMaxSendTimecpDelaycpOffsetcpSetpointscpSiteCodecpName"
+    "temperaturepercentswitchflowoccupancyenergypowervoltagecountalarm"
+    "inValueoutValueoutAlarminRequestobj_requestoutStatusobj_status"
+    "900001013C8A0401900001013C8A0400";
+inline constexpr std::size_t kQ70DictionarySize = sizeof(kQ70Dictionary) - 1;
 // Program IDs of VQ units begin with this.
 inline constexpr char kVqProgramIdPrefix[] = "900001013C8A04";
 
