@@ -8,15 +8,32 @@
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Vaquor Loading Wizard"));
     auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(18, 18, 18, 12);
+    root->setSpacing(14);
     auto* row = new QHBoxLayout;
+    row->setSpacing(16);
     auto* icon = new QLabel(this);
-    icon->setPixmap(QPixmap(QStringLiteral(":/res/app128.png")).scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    icon->setPixmap(QPixmap(QStringLiteral(":/res/app128.png"))
+                        .scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     row->addWidget(icon, 0, Qt::AlignTop);
-    auto* text = new QLabel(QStringLiteral("VQ Loading Wizard Version 1.0\n\nCompresses network databases and loads them into VQ units."), this);
+    auto* text = new QLabel(QStringLiteral("VQ Loading Wizard Version 1.0"), this);
     text->setObjectName(QStringLiteral("aboutText"));
-    row->addWidget(text, 1);
+    QFont bold = text->font();
+    bold.setBold(true);
+    text->setFont(bold);
+    auto* detail =
+        new QLabel(QStringLiteral("Compresses network databases and loads them into VQ units."), this);
+    detail->setWordWrap(true);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(6);
+    texts->addWidget(text);
+    texts->addWidget(detail);
+    texts->addStretch(1);
+    row->addLayout(texts, 1);
     root->addLayout(row);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     root->addWidget(box);
+    setMinimumWidth(380);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 }

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include "../common/WizardDriver.h"
 #include "WizardEnv.h"
+#include "app/AboutDlg.h"
 #include "app/MainWizard.h"
 #include "app/SetupDlg.h"
 #include "app/SysColorDialog.h"
@@ -137,5 +140,28 @@ TEST(WizardSheet, PagesShowTheSideBitmapAndThePageRequestWinsOverTheSheets) {
     auto* pic = w.Page(5)->findChild<QLabel*>(QStringLiteral("pic1045"));
     ASSERT_NE(pic, nullptr);
     EXPECT_FALSE(pic->pixmap().isNull());
+}
+TEST(WizardSheet, AboutBoxFromTheSheetsMenuShowsTheVersion) {
+    WizardEnv env;
+    CMainWizard w;
+    QAction* about = nullptr;
+    for (QAction* a : w.actions())
+        if (a->text() == QStringLiteral("&About VQ Setup Utility...")) about = a;
+    ASSERT_NE(about, nullptr);
+    // The box is modal: look at it once it is up, then close it.
+    QString title, version;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            version = box->findChild<QLabel*>(QStringLiteral("aboutText"))->text();
+            box->accept();
+        }
+    });
+    QTimer::singleShot(5000, [] {
+        if (auto* box = QApplication::activeModalWidget()) box->close();
+    });
+    about->trigger();
+    EXPECT_EQ(title, QStringLiteral("About Vaquor Loading Wizard"));
+    EXPECT_EQ(version, QStringLiteral("VQ Loading Wizard Version 1.0"));
 }
 }  // namespace
