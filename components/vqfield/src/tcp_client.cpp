@@ -34,7 +34,9 @@ struct Reply {
 
 class TcpTransport : public Transport {
 public:
-    explicit TcpTransport(int fd) : fd_(fd) { reader_ = std::thread([this] { ReadLoop(); }); }
+    explicit TcpTransport(int fd) : fd_(fd) {
+        reader_ = std::thread([this] { ReadLoop(); });
+    }
     ~TcpTransport() override {
         ::shutdown(fd_, SHUT_RDWR);
         reader_.join();
@@ -58,7 +60,9 @@ public:
         lock.lock();
         bool cancelSent = false;
         for (;;) {
-            cv_.wait_for(lock, std::chrono::milliseconds(50));
+            // A reply that came in before this thread got back to the lock is
+            // seen at once, not after a whole slice.
+            cv_.wait_for(lock, std::chrono::milliseconds(50), [&] { return pending_[id].done || closed_; });
             Reply& r = pending_[id];
             if (r.done) break;
             if (closed_ || Clock::now() - r.heard > kSilence) {
@@ -161,7 +165,10 @@ std::unique_ptr<Transport> ConnectTcp(const std::string& host, int port, int tim
         pollfd p{fd, POLLOUT, 0};
         int err = 0;
         socklen_t len = sizeof err;
-        rc = (::poll(&p, 1, timeoutMs) > 0 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0) ? 0 : -1;
+        rc = (::poll(&p, 1, timeoutMs) > 0 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 &&
+              err == 0)
+                 ? 0
+                 : -1;
     }
     if (rc < 0) {
         ::close(fd);
@@ -180,7 +187,8 @@ std::unique_ptr<Transport> ConnectTcp(const std::string& host, int port, int tim
     }
     Json j;
     Bytes b;
-    if (!wire::ReadFrame(fd, &j, &b) || !j.value("ok", false) || j["result"].value("field", "") != "vqfield") {
+    if (!wire::ReadFrame(fd, &j, &b) || !j.value("ok", false) ||
+        j["result"].value("field", "") != "vqfield") {
         ::close(fd);
         throw FieldError(Code::InterfaceNoAnswer, "The endpoint " + where + " is not a VQ field.");
     }
