@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "Bytes.h"
 #include "FileBuilder.h"
@@ -57,13 +58,22 @@ bool Deflate(const Buffer& in, int strategy, bool withDictionary, Buffer* out) {
     return rc == Z_STREAM_END;
 }
 
-// The smallest zlib stream of the payload over every strategy, with and
-// without the preset dictionary; empty if zlib failed throughout. Files are
-// small and written once, so the extra passes cost little.
+// The smallest zlib stream of the payload; empty if zlib failed throughout.
+// A small payload is tried with every strategy, with and without the preset
+// dictionary: there the stream's fixed costs count and the dictionary's texts
+// are a large share. A large one only with the two strategies that win on
+// records, against the dictionary (which costs 4 bytes at most), so that
+// writing a big site stays as fast as one pass each.
 Buffer SmallestStream(const Buffer& payload) {
+    constexpr std::size_t kSmallPayload = 64u << 10;
+    const bool small = payload.size() <= kSmallPayload;
+    const std::vector<int> strategies =
+        small ? std::vector<int>{Z_DEFAULT_STRATEGY, Z_FILTERED, Z_FIXED, Z_RLE, Z_HUFFMAN_ONLY}
+              : std::vector<int>{Z_DEFAULT_STRATEGY, Z_FILTERED};
+    const std::vector<bool> dictionaries = small ? std::vector<bool>{false, true} : std::vector<bool>{true};
     Buffer best, candidate;
-    for (int strategy : {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_FIXED, Z_RLE, Z_HUFFMAN_ONLY})
-        for (bool withDictionary : {false, true})
+    for (int strategy : strategies)
+        for (bool withDictionary : dictionaries)
             if (Deflate(payload, strategy, withDictionary, &candidate) &&
                 (best.empty() || candidate.size() < best.size()))
                 best.swap(candidate);
