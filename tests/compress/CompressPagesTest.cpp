@@ -136,6 +136,9 @@ std::string ChildrenSite(int children) {
     return s;
 }
 
+// "ALL", "Discovered" and "Discovered.Uninstalled" come with every database
+// (the object server makes them); "Installed" and "Uninstalled" deeper down
+// show that those names are left out, with what lies below, at any level.
 const char* const kSmallSite =
     "Plant: vq VQ1@1; dev Pump@1\n"
     "Plant.Hall: dev Fan@1\n"
@@ -464,6 +467,25 @@ TEST(CompressPage, RefusalsBeforeTheRunKeepThePage) {
     ASSERT_GE(aborted, 0);
     EXPECT_GT(log.indexOf(QStringLiteral("Compression Aborted"), aborted), aborted);
     EXPECT_GT(log.indexOf(QStringLiteral("End Compression"), aborted), aborted);
+}
+
+TEST(CompressPage, AFullPathWithoutExtensionGoesIntoItsDirectoryCreatedOnRequest) {
+    SiteFixture site(kSmallSite);
+    ASSERT_TRUE(site.Imported());
+    Wizard w(site.DataFolder());
+    ToCompress(w, {"Office"});
+    const QString dir = QDir::toNativeSeparators(w.install.path() + QStringLiteral("/made/here"));
+    w.CompressPage().m_combo->setEditText(dir + QStringLiteral("/office"));
+    w.prompter.Answer(MsgResult::Yes);  // create the directory
+    w.prompter.Answer(MsgResult::No);   // do not stay to view the log
+    w.Next();
+    EXPECT_EQ(w.Page(), kPageLoadOption) << w.Boxes().join("|").toStdString();
+    EXPECT_TRUE(QFile::exists(dir + QStringLiteral("/office.q70")));
+    EXPECT_EQ(w.CompressPage().m_strCompressedFile, dir + QStringLiteral("/office.q70"));
+    const QString log = w.Log();
+    const int missing = log.indexOf(QStringLiteral("The directory %1").arg(dir));
+    ASSERT_GE(missing, 0) << log.toStdString();
+    EXPECT_GT(log.indexOf(QStringLiteral("Creating directory %1").arg(dir), missing), missing);
 }
 
 TEST(CompressPage, ABareNameIsWrittenIntoTheDefaultDirectoryAndRemembered) {

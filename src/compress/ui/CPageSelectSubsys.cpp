@@ -74,9 +74,10 @@ CPageSelectSubsys::CPageSelectSubsys() : CSysColorPropertyPage(kPageSelectSubsys
     arrows->addWidget(m_btnUp);
     arrows->addWidget(m_btnDown);
     arrows->addStretch(1);
-    row->addLayout(left, 1);
+    // The list shows whole dotted paths, the tree only names: give it more room.
+    row->addLayout(left, 2);
     row->addLayout(mid);
-    row->addLayout(right, 1);
+    row->addLayout(right, 3);
     row->addLayout(arrows);
     Body()->addLayout(row, 1);
 
@@ -92,10 +93,16 @@ CPageSelectSubsys::CPageSelectSubsys() : CSysColorPropertyPage(kPageSelectSubsys
 
 void CPageSelectSubsys::OnInitDialog() {
     CSysColorPropertyPage::OnInitDialog();
-    // A quarter for the number, the rest for the path.
-    const int w = m_list->viewport()->width() > 0 ? m_list->viewport()->width() : 240;
-    m_list->setColumnWidth(0, w / 4);
+    SizeColumns();
     UpdateButtons();
+}
+
+void CPageSelectSubsys::SizeColumns() {
+    // A quarter for the number, the rest for the path; never so narrow that
+    // the "Pin #" heading is cut. The list has its real width only once laid
+    // out, so this runs again when the list is resized.
+    const int w = m_list->viewport()->width() > 0 ? m_list->viewport()->width() : 240;
+    m_list->setColumnWidth(0, std::max(w / 4, m_list->horizontalHeader()->sectionSizeHint(0)));
 }
 
 bool CPageSelectSubsys::OnSetActive() {
@@ -308,6 +315,7 @@ bool CPageSelectSubsys::eventFilter(QObject* watched, QEvent* event) {
     }
     const bool tree = watched == m_tree->viewport();
     const bool list = watched == m_list->viewport();
+    if (list && event->type() == QEvent::Resize) SizeColumns();
     if (!tree && !list) return CSysColorPropertyPage::eventFilter(watched, event);
     auto* me = dynamic_cast<QMouseEvent*>(event);
     if (!me) return CSysColorPropertyPage::eventFilter(watched, event);

@@ -51,6 +51,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void SizeColumns();
     void FillTree();
     void FillLevel(const ovx::Ptr<ovx::Subsystems>& subsystems, QTreeWidgetItem* parent,
                    const QString& parentPath);
