@@ -1,13 +1,13 @@
 #include "app/MainWizard.h"
 
 #include <QAction>
-#include <QEvent>
-#include <algorithm>
 #include <QDateTime>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/AboutDlg.h"
 #include "app/CancelDlg.h"
@@ -165,9 +165,13 @@ void CMainWizard::ApplyButtons(int flags) {
     (finish ? m_finish : m_next)->setDefault(true);
 }
 
-void CMainWizard::SetCancelText(const QString& text) { m_cancel->setText(text); }
+void CMainWizard::SetCancelText(const QString& text) {
+    m_cancel->setText(text);
+}
 
-void CMainWizard::EnableCancel(bool on) { m_cancel->setEnabled(on); }
+void CMainWizard::EnableCancel(bool on) {
+    m_cancel->setEnabled(on);
+}
 
 int CMainWizard::CurrentPageId() const {
     auto* page = qobject_cast<CSysColorPropertyPage*>(m_stack->currentWidget());

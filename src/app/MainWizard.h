@@ -80,11 +80,11 @@ public:
     QPixmap m_bmpSide;
     int m_curPageId = 0;
     std::unique_ptr<CCancelDlg> m_pCancelDlg;
-    int m_nVqCount = 1;          // VQs to load (batch page)
-    QStringList m_sarvikIds;     // batch list
-    bool m_bLoadImage = false;   // load an application image
-    QString m_strImagePath;      // its path
-    int m_mainOption = 0;        // 0 compress and load, 1 load database, 2 load application only
+    int m_nVqCount = 1;         // VQs to load (batch page)
+    QStringList m_sarvikIds;    // batch list
+    bool m_bLoadImage = false;  // load an application image
+    QString m_strImagePath;     // its path
+    int m_mainOption = 0;       // 0 compress and load, 1 load database, 2 load application only
     QMap<int, CSysColorPropertyPage*> m_pageMap;
 
 protected:

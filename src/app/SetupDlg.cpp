@@ -24,7 +24,8 @@ CSetupDlg::CSetupDlg(QWidget* parent) : QDialog(parent) {
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
     g_pContext = this;
-    m_objectServer.SetProgressHandler([this] { BusyPump(m_wizard ? m_wizard->m_pCancelDlg.get() : nullptr); });
+    m_objectServer.SetProgressHandler(
+        [this] { BusyPump(m_wizard ? m_wizard->m_pCancelDlg.get() : nullptr); });
 }
 
 CSetupDlg::~CSetupDlg() {
@@ -51,4 +52,6 @@ void CSetupDlg::RunWizard() {
     reject();
 }
 
-CSetupDlg* TheSetupDlg() { return dynamic_cast<CSetupDlg*>(g_pContext); }
+CSetupDlg* TheSetupDlg() {
+    return dynamic_cast<CSetupDlg*>(g_pContext);
+}

@@ -9,7 +9,8 @@
 
 CSysColorDialog::CSysColorDialog(QWidget* parent) : QDialog(parent) {}
 
-CSysColorPropertyPage::CSysColorPropertyPage(int pageId, QWidget* parent) : QWidget(parent), m_pageId(pageId) {
+CSysColorPropertyPage::CSysColorPropertyPage(int pageId, QWidget* parent)
+    : QWidget(parent), m_pageId(pageId) {
     setWindowTitle(QString::fromLatin1(kWizardCaption));
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -36,7 +37,9 @@ void CSysColorPropertyPage::OnInitDialog() {
     if (m_sheet) m_pic1045->setPixmap(m_sheet->m_bmpSide);
 }
 
-bool CSysColorPropertyPage::OnSetActive() { return !m_sheet || m_sheet->IsPageInFlow(m_pageId); }
+bool CSysColorPropertyPage::OnSetActive() {
+    return !m_sheet || m_sheet->IsPageInFlow(m_pageId);
+}
 
 int CSysColorPropertyPage::OnWizardNext() {
     if (m_sheet) m_sheet->GoToPage(m_pageId, true);

@@ -24,7 +24,7 @@ public:
     virtual ~ILogView() = default;
     virtual void Clear() = 0;
     virtual void AppendAtEnd(const QString& text) = 0;  // text as it stands, no line end added
-    virtual void Repaint() = 0;                        // make progress visible at once
+    virtual void Repaint() = 0;                         // make progress visible at once
 };
 
 // The Cancel dialog's status line; set by the wizard frame while the dialog

@@ -43,7 +43,9 @@ void CKroObjectServer::Open() {
     m_server->Open();
 }
 
-bool CKroObjectServer::IsOpen() const { return m_server && m_server->IsOpen(); }
+bool CKroObjectServer::IsOpen() const {
+    return m_server && m_server->IsOpen();
+}
 
 ovx::Ptr<ovx::Networks> CKroObjectServer::Networks() {
     if (!m_server) return {};
@@ -55,7 +57,9 @@ ovx::Ptr<ovx::NetworkInterfaces> CKroObjectServer::NetworkInterfaces() {
     return m_server->GetNetworkInterfaces();
 }
 
-void CKroObjectServer::SetProgressHandler(std::function<void()> onProgress) { m_onProgress = std::move(onProgress); }
+void CKroObjectServer::SetProgressHandler(std::function<void()> onProgress) {
+    m_onProgress = std::move(onProgress);
+}
 
 void CKroObjectServer::SetServicePinHandler(std::function<void(const ovx::ServicePinEvent&)> onServicePin) {
     m_onServicePin = std::move(onServicePin);

@@ -9,7 +9,9 @@ IFileDialog& FileDialog() {
     return g_dialog ? *g_dialog : cancelling;
 }
 
-void SetFileDialog(IFileDialog* dialog) { g_dialog = dialog; }
+void SetFileDialog(IFileDialog* dialog) {
+    g_dialog = dialog;
+}
 
 std::optional<QString> ScriptedFileDialog::Run(const FileDialogRequest& request) {
     requests.push_back(request);

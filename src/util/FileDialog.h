@@ -8,12 +8,12 @@
 #include <vector>
 
 struct FileDialogRequest {
-    bool open = true;      // false: a save dialog
+    bool open = true;  // false: a save dialog
     QString title;
     QString initialDir;
-    QString fileName;      // proposed name
-    QString filter;        // "Compressed Files (*.q70);;All Files (*)"
-    QString defaultExt;    // without the dot
+    QString fileName;    // proposed name
+    QString filter;      // "Compressed Files (*.q70);;All Files (*)"
+    QString defaultExt;  // without the dot
 };
 
 class IFileDialog {

@@ -10,9 +10,13 @@ ScriptedPrompter& DefaultPrompter() {
 IPrompter* g_prompter = nullptr;
 }  // namespace
 
-IPrompter& Prompter() { return g_prompter ? *g_prompter : DefaultPrompter(); }
+IPrompter& Prompter() {
+    return g_prompter ? *g_prompter : DefaultPrompter();
+}
 
-void SetPrompter(IPrompter* prompter) { g_prompter = prompter; }
+void SetPrompter(IPrompter* prompter) {
+    g_prompter = prompter;
+}
 
 MsgResult ScriptedPrompter::Show(const MessageBoxRequest& request) {
     boxes.push_back(request);

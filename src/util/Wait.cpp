@@ -31,4 +31,6 @@ void WaitMs(int ms) {
     (g_waiter ? *g_waiter : static_cast<IWaiter&>(defaultWaiter)).Wait(ms);
 }
 
-void SetWaiter(IWaiter* waiter) { g_waiter = waiter; }
+void SetWaiter(IWaiter* waiter) {
+    g_waiter = waiter;
+}

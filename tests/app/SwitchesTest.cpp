@@ -22,18 +22,18 @@ TEST_P(Switches, FirstTwoCharactersCaseSensitiveOneFlagPerArgument) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Switches,
-                         ::testing::Values(SwitchCase{{}, false, false},             //
-                                           SwitchCase{{"-i"}, true, false},          //
-                                           SwitchCase{{"-d"}, false, true},          //
-                                           SwitchCase{{"-d", "-i"}, true, true},     //
-                                           SwitchCase{{"-interp"}, true, false},     // only two characters count
-                                           SwitchCase{{"-dump"}, false, true},       //
-                                           SwitchCase{{"-di"}, false, true},         // one flag per argument
-                                           SwitchCase{{"-I"}, false, false},         // case-sensitive
-                                           SwitchCase{{"-D"}, false, false},         //
-                                           SwitchCase{{"-x"}, false, false},         //
-                                           SwitchCase{{"i"}, false, false},          //
-                                           SwitchCase{{"-"}, false, false},          //
-                                           SwitchCase{{""}, false, false},           //
+                         ::testing::Values(SwitchCase{{}, false, false},          //
+                                           SwitchCase{{"-i"}, true, false},       //
+                                           SwitchCase{{"-d"}, false, true},       //
+                                           SwitchCase{{"-d", "-i"}, true, true},  //
+                                           SwitchCase{{"-interp"}, true, false},  // only two characters count
+                                           SwitchCase{{"-dump"}, false, true},    //
+                                           SwitchCase{{"-di"}, false, true},      // one flag per argument
+                                           SwitchCase{{"-I"}, false, false},      // case-sensitive
+                                           SwitchCase{{"-D"}, false, false},      //
+                                           SwitchCase{{"-x"}, false, false},      //
+                                           SwitchCase{{"i"}, false, false},       //
+                                           SwitchCase{{"-"}, false, false},       //
+                                           SwitchCase{{""}, false, false},        //
                                            SwitchCase{{"x", "-i", "--d"}, true, false}));
 }  // namespace

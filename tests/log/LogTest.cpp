@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -49,9 +49,10 @@ struct RecordingView : ILogView {
 TEST_F(LogFixture, FileIsNamedByStartTimeAndHoldsCrLfLines) {
     OpenLogFile();
     ASSERT_TRUE(IsLogFileOpen());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d [A-Z][a-z]{2} \\d\\d_\\d\\d \\d\\d \\d\\d\\.vqlog$"))
-                    .match(GetLogFileName())
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d\\d [A-Z][a-z]{2} \\d\\d_\\d\\d \\d\\d \\d\\d\\.vqlog$"))
+            .match(GetLogFileName())
+            .hasMatch())
         << GetLogFileName().toStdString();
     EXPECT_EQ(GetLogFilePath(), VqPath(GetLogFileName()));
     LogWrite(QStringLiteral("one"));
@@ -97,7 +98,8 @@ TEST_F(LogFixture, ThousandByteFileIsCopiedInTwoRawReads) {
     EXPECT_TRUE(AppendFileToLog(src, &title, true));
     const QString path = GetLogFilePath();
     CloseLogFile();
-    EXPECT_EQ(ReadAll(path), QByteArray("\r\n************************* Begin Compression List File\r\n\r\n") + content);
+    EXPECT_EQ(ReadAll(path),
+              QByteArray("\r\n************************* Begin Compression List File\r\n\r\n") + content);
 }
 
 TEST_F(LogFixture, AppendEmptyAndMissingFiles) {

@@ -1,12 +1,12 @@
 // Database access of the wizard context against real network databases made
 // with ovxctl in a private data folder, with the temporary directory inside
 // the test folder.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "app/context/SetupContext.h"
 #include "field_link.h"
@@ -174,7 +174,8 @@ TEST_F(DatabaseAccess, LoadModeOpenErrors) {
     const Case cases[] = {
         {"NoSuchCard", false, kDbInterfaceNotFound, "", MsgIcon::Stop},
         {"SERIAL1", false, kDbOpenSystemFailed,
-         "Error opening system:\nThe Network interface must be an NSI.\n\nThe following cards are valid NSIs\n"
+         "Error opening system:\nThe Network interface must be an NSI.\n\nThe following cards are valid "
+         "NSIs\n"
          "   NSI-10 PCI\tNSI-11 PC Card\n   NSI-20 USB\tNSI-30 IP\n",
          MsgIcon::Exclamation},
         {"VQNET1", true, kDbOpenSystemFailed,
@@ -188,7 +189,8 @@ TEST_F(DatabaseAccess, LoadModeOpenErrors) {
         ovx::detail::SetFieldLinkFactory({});
         if (k.factory)
             ovx::detail::SetFieldLinkFactory(
-                [](const std::string&, const ovx::NetworkInterface&) -> std::unique_ptr<ovx::detail::FieldLink> {
+                [](const std::string&,
+                   const ovx::NetworkInterface&) -> std::unique_ptr<ovx::detail::FieldLink> {
                     return nullptr;
                 });
         CSetupContext& c = Context();
@@ -199,7 +201,8 @@ TEST_F(DatabaseAccess, LoadModeOpenErrors) {
         EXPECT_EQ(m_prompter.boxes[0].caption, kErrorCaption);
         EXPECT_EQ(m_prompter.boxes[0].icon, k.icon);
         if (!k.textStart.isEmpty()) {
-            EXPECT_TRUE(m_prompter.boxes[0].text.startsWith(k.textStart)) << m_prompter.boxes[0].text.toStdString();
+            EXPECT_TRUE(m_prompter.boxes[0].text.startsWith(k.textStart))
+                << m_prompter.boxes[0].text.toStdString();
             if (k.textStart == other) {
                 EXPECT_GT(m_prompter.boxes[0].text.size(), other.size());
             }

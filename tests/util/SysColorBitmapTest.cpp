@@ -32,22 +32,30 @@ TEST_P(Recolour, ReplacesEveryPixelEqualToTheTopLeftOne) {
 INSTANTIATE_TEST_SUITE_P(
     AllDepths, Recolour,
     ::testing::Values(
-        DepthCase{"bpp32", 32, 8,
+        DepthCase{"bpp32",
+                  32,
+                  8,
                   {1, 2, 3, 4, 9, 9, 9, 9, /**/ 9, 9, 9, 9, 1, 2, 3, 4},
                   kFace,
                   {0x10, 0xC8, 0xD4, 0, 9, 9, 9, 9, /**/ 9, 9, 9, 9, 0x10, 0xC8, 0xD4, 0}},
-        DepthCase{"bpp24", 24, 8,  // stride padded to 8: the last two bytes are no pixel
+        DepthCase{"bpp24",
+                  24,
+                  8,  // stride padded to 8: the last two bytes are no pixel
                   {5, 6, 7, 1, 1, 1, 5, 6, /**/ 1, 1, 1, 5, 6, 7, 0, 0},
                   kFace,
                   {0x10, 0xC8, 0xD4, 1, 1, 1, 5, 6, /**/ 1, 1, 1, 0x10, 0xC8, 0xD4, 0, 0}},
         // 16 bpp, key 0xC618 has its top bit set: 5-6-5, red 0xD4>>3=26, green 0xC8>>2=50, blue 0x10>>3=2
         // -> (26<<11)|(50<<5)|2 = 0xD642
-        DepthCase{"bpp16_565", 16, 4,
+        DepthCase{"bpp16_565",
+                  16,
+                  4,
                   {0x18, 0xC6, 0x00, 0x00, /**/ 0x00, 0x00, 0x18, 0xC6},
                   kFace,
                   {0x42, 0xD6, 0x00, 0x00, /**/ 0x00, 0x00, 0x42, 0xD6}},
         // 16 bpp, key 0x6318 without the top bit: 5-5-5, (26<<10)|(25<<5)|2 = 0x6B22
-        DepthCase{"bpp16_555", 16, 4,
+        DepthCase{"bpp16_555",
+                  16,
+                  4,
                   {0x18, 0x63, 0x01, 0x00, /**/ 0x18, 0x63, 0x18, 0x63},
                   kFace,
                   {0x22, 0x6B, 0x01, 0x00, /**/ 0x22, 0x6B, 0x22, 0x6B}},
