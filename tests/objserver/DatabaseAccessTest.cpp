@@ -241,4 +241,23 @@ TEST_F(DatabaseAccess, DeleteTemporaryDatabase) {
     EXPECT_FALSE(QFileInfo(TempDb()).exists());
 }
 
+TEST_F(DatabaseAccess, WithoutAnObjectServerNothingOpensAndNothingCrashes) {
+    // The data folder is a plain file: the object server does not open.
+    WriteFile(m_dir.path() + "/blocked", "x");
+    CSetupContext c;
+    c.OpenObjectServer((m_dir.path() + "/blocked").toStdString());
+    ASSERT_FALSE(c.m_networks);
+    m_prompter = ScriptedPrompter();
+    EXPECT_EQ(c.OpenNetworkDatabase("Plant", 0), kDbNotFound);
+    EXPECT_TRUE(Boxes().isEmpty());
+    EXPECT_EQ(c.OpenNetworkDatabase("~~~td", 1), kDbCreateFailed);
+    ASSERT_EQ(m_prompter.boxes.size(), 1u);
+    EXPECT_TRUE(m_prompter.boxes[0].text.startsWith("Error creating temporary database:\n"));
+    EXPECT_EQ(m_prompter.boxes[0].icon, MsgIcon::Stop);
+    EXPECT_EQ(c.ReopenUserDatabase("Plant"), kDbNotFound);
+    EXPECT_EQ(c.ListNetworkDatabases(false), QStringList());
+    EXPECT_EQ(c.ListNetworkInterfaces(), QStringList());
+    EXPECT_FALSE(QFileInfo(TempDb()).exists());
+}
+
 }  // namespace
