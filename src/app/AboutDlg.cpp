@@ -1,5 +1,6 @@
 #include "app/AboutDlg.h"
 
+#include <QAction>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,4 +37,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     root->addWidget(box);
     setMinimumWidth(380);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void AddAboutAction(QWidget* window) {
+    auto* about = new QAction(QStringLiteral("&About VQ Setup Utility..."), window);
+    QObject::connect(about, &QAction::triggered, window, [window] {
+        CAboutDlg dlg(window);
+        dlg.exec();
+    });
+    window->addAction(about);
+    window->setContextMenuPolicy(Qt::ActionsContextMenu);
 }

@@ -7,3 +7,6 @@ class CAboutDlg : public QDialog {
 public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
+
+// Adds "About VQ Setup Utility..." to the window's right-click menu.
+void AddAboutAction(QWidget* window);

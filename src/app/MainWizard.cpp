@@ -31,13 +31,7 @@ CMainWizard::CMainWizard(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Quillane Vaquor Setup Utility"));
     setWindowIcon(QIcon(QStringLiteral(":/res/app128.png")));
 
-    auto* about = new QAction(QStringLiteral("&About VQ Setup Utility..."), this);
-    connect(about, &QAction::triggered, this, [this] {
-        CAboutDlg dlg(this);
-        dlg.exec();
-    });
-    addAction(about);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
+    AddAboutAction(this);
 
     LogWrite(QStringLiteral("Starting program at %1").arg(FormatLogTime(started)));
     LogWrite(QString());

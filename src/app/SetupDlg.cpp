@@ -16,13 +16,7 @@ CSetupDlg::CSetupDlg(QWidget* parent) : QDialog(parent) {
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     layout->addWidget(cancel);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* about = new QAction(QStringLiteral("&About VQ Setup Utility..."), this);
-    connect(about, &QAction::triggered, this, [this] {
-        CAboutDlg dlg(this);
-        dlg.exec();
-    });
-    addAction(about);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
+    AddAboutAction(this);
     g_pContext = this;
     m_objectServer.SetProgressHandler(
         [this] { BusyPump(m_wizard ? m_wizard->m_pCancelDlg.get() : nullptr); });

@@ -14,14 +14,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Code CodeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const FieldError& e) {
-        return e.code();
-    }
-    return Code(0);
-}
+using vqtest::CodeOf;
 
 class FaultTest : public FieldTest {
 protected:
@@ -44,14 +37,24 @@ TEST_P(FaultTest, EachFaultGivesItsError) {
         std::function<void()> call;
         Code code;
     } cases[] = {
-        {"failed image load", {{"failImageLoads", 1}}, [this] { client_->LoadImage(id_, image_); }, Code::Refused},
+        {"failed image load",
+         {{"failImageLoads", 1}},
+         [this] { client_->LoadImage(id_, image_); },
+         Code::Refused},
         {"busy database, no retries", {{"busyDbDownloads", 1}}, [this] { SendDb(0); }, Code::Busy},
         {"busy beyond the retries", {{"busyDbDownloads", 3}}, [this] { SendDb(2); }, Code::Busy},
         {"silent unit", {{"silent", true}}, [this] { client_->Wink(id_); }, Code::NoAnswer},
         {"silent during a transfer", {{"silent", true}}, [this] { SendDb(0); }, Code::NoAnswer},
-        {"refused commissioning", {{"refuseCommission", true}}, [this] { client_->Commission(id_); }, Code::Refused},
-        {"link dropped in an image load", {{"dropAfterBytes", 1000}}, [this] { client_->LoadImage(id_, image_); }, Code::Aborted},
-        {"link dropped in a transfer", {{"dropAfterBytes", 100}},
+        {"refused commissioning",
+         {{"refuseCommission", true}},
+         [this] { client_->Commission(id_); },
+         Code::Refused},
+        {"link dropped in an image load",
+         {{"dropAfterBytes", 1000}},
+         [this] { client_->LoadImage(id_, image_); },
+         Code::Aborted},
+        {"link dropped in a transfer",
+         {{"dropAfterBytes", 100}},
          [this] {
              const auto x = client_->OpenTransfer(id_, 4);
              client_->Write(x, vqtest::EventList());
@@ -85,7 +88,8 @@ TEST_P(FaultTest, SendFileResumesAtTheFailedChunk) {
     struct Case {
         const char* name;
         Json fault;
-    } cases[] = {{"busy twice", {{"busyDbDownloads", 2}}}, {"link dropped mid-file", {{"dropAfterBytes", 150}}}};
+    } cases[] = {{"busy twice", {{"busyDbDownloads", 2}}},
+                 {"link dropped mid-file", {{"dropAfterBytes", 150}}}};
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
         client_->Repair(id_);

@@ -46,7 +46,9 @@ Daemon::Daemon(int units) {
     fclose(f);  // the daemon's later lines go to a closed pipe, which it never checks
 }
 
-Daemon::~Daemon() { Kill(); }
+Daemon::~Daemon() {
+    Kill();
+}
 
 void Daemon::Kill() {
     if (pid_ <= 0) return;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,16 @@
 namespace vqtest {
 
 enum class Via { InProcess, Daemon };
+
+// The code of the field error a call raises; Code(0) when it raises none.
+inline vqfield::Code CodeOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const vqfield::FieldError& e) {
+        return e.code();
+    }
+    return vqfield::Code(0);
+}
 std::string ViaName(const ::testing::TestParamInfo<Via>& info);
 
 // A running `vqsim serve` on a free port; killed and reaped on destruction.

@@ -15,17 +15,11 @@ using vqtest::Via;
 
 namespace {
 
-Code CodeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const FieldError& e) {
-        return e.code();
-    }
-    ADD_FAILURE() << "no error";
-    return Code::BadValue;
-}
+using vqtest::CodeOf;
 
-Bytes Database() { return vqtest::ReadSourceFile("components/ns2vq/fuzz/corpus/worked-example.q70"); }
+Bytes Database() {
+    return vqtest::ReadSourceFile("components/ns2vq/fuzz/corpus/worked-example.q70");
+}
 
 TEST_P(FieldTest, WholeSequenceLeavesExactlyWhatWasSent) {
     const std::string id = client_->AddUnit(kVq71ProgramId);
@@ -120,7 +114,7 @@ TEST_P(FieldTest, UnitRefusesWhatDoesNotCheck) {
 
 TEST_P(FieldTest, OrderOfTheSequenceIsEnforced) {
     const std::string id = client_->AddUnit(kVq70ProgramId);
-    EXPECT_EQ(CodeOf([&] { client_->Commission(id); }), Code::Refused);    // no image yet
+    EXPECT_EQ(CodeOf([&] { client_->Commission(id); }), Code::Refused);  // no image yet
     EXPECT_EQ(CodeOf([&] { client_->LoadDefaults(id, 3); }), Code::Refused);
     EXPECT_EQ(CodeOf([&] { client_->SetState(id, 4); }), Code::Refused);  // not commissioned
     EXPECT_EQ(CodeOf([&] { client_->OpenTransfer(id, 4); }), Code::Refused);

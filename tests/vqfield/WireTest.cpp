@@ -17,14 +17,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-Code CodeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const FieldError& e) {
-        return e.code();
-    }
-    return Code(0);
-}
+using vqtest::CodeOf;
 
 // A socket that listens and never speaks.
 struct MuteListener {
@@ -101,8 +94,9 @@ TEST(Daemon, NonsenseFromOnePeerLeavesOthersServed) {
     auto field = std::make_shared<Field>();
     field->Populate(1);
     Server server(field, 0);
-    for (const std::string& junk : {std::string("\xff\xff\xff\xff\x00\x00\x00\x00", 8), std::string("\x05\x00\x00\x00\x00\x00\x00\x00[1,2]", 13),
-                                   std::string("\x03\x00\x00\x00\x00\x00\x00\x00{{{", 11)}) {
+    for (const std::string& junk : {std::string("\xff\xff\xff\xff\x00\x00\x00\x00", 8),
+                                    std::string("\x05\x00\x00\x00\x00\x00\x00\x00[1,2]", 13),
+                                    std::string("\x03\x00\x00\x00\x00\x00\x00\x00{{{", 11)}) {
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -127,10 +121,10 @@ TEST(WireTime, FramesAndOverheadAsDocumented) {
     } cases[] = {
         {0, 0, 0},
         {100000, 0, 0},
-        {0, 78125, 1638400},         // one empty frame: 16 bytes
-        {228, 78125, 24985600},      // one full frame: 244 bytes
-        {229, 78125, 26726400},      // two frames: 229 + 32 bytes
-        {65536, 1000000, 561152000}, // 288 frames: 65536 + 4608 bytes
+        {0, 78125, 1638400},          // one empty frame: 16 bytes
+        {228, 78125, 24985600},       // one full frame: 244 bytes
+        {229, 78125, 26726400},       // two frames: 229 + 32 bytes
+        {65536, 1000000, 561152000},  // 288 frames: 65536 + 4608 bytes
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.bytes);
