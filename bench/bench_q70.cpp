@@ -197,9 +197,10 @@ Written Write(const Site& site) {
             if (c.AddDevice(d, 0x101).status) std::abort();
     }
     Written w;
-    w.payload = c.Payload();
-    w.file = ns2vq::detail::BuildFile(ns2vq::kQ70Creator, 1, 0, c.Sections(), w.payload);
-    w.stored = ns2vq::detail::BuildFile(ns2vq::kQ70Creator, 1, 0, c.Sections(), w.payload, false);
+    const ns2vq::detail::Payload payload = c.Payload();
+    w.payload = payload.bytes;
+    w.file = ns2vq::detail::BuildFile(ns2vq::kQ70Creator, 1, 0, c.Sections(), payload);
+    w.stored = ns2vq::detail::BuildFile(ns2vq::kQ70Creator, 1, 0, c.Sections(), payload, false);
     return w;
 }
 

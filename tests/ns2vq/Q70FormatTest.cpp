@@ -6,10 +6,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <random>
 #include <sstream>
 
+#include "PayloadEncoder.h"
 #include "Q70Fixtures.h"
+#include "Records.h"
 #include "ns2vq/ns2vq.h"
 #include "ns2vq/q70.h"
 
@@ -89,6 +92,77 @@ ns2vq::Q70File MixedSite() {
     return file;
 }
 
+// Sites of many shapes: names and locations that count in steps, with a
+// fixed width or not; hex Sarvik IDs, some in sequence; more templates, and
+// more lists per template, than the writer remembers; runs of devices alike
+// enough to become copies; devices without NV records; sections with and
+// without a router.
+ns2vq::Q70File RandomSite(unsigned seed) {
+    std::mt19937 rng(seed);
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto padded = [](int n, std::size_t width) {
+        std::string t = std::to_string(n);
+        return std::string(width > t.size() ? width - t.size() : 0, '0') + t;
+    };
+    auto hex = [](std::uint64_t v) {
+        static const char* digits = "0123456789ABCDEF";
+        std::string t(12, '0');
+        for (int i = 11; i >= 0; --i, v >>= 4) t[static_cast<std::size_t>(i)] = digits[v & 15];
+        return t;
+    };
+    static const char* prefixes[] = {"Fan ", "VAV-", "RS-A", "Pump", "L", "", "Z9"};
+    ns2vq::Q70File f;
+    std::uint32_t handle = 1 + static_cast<std::uint32_t>(pick(1000));
+    int channel = 1;
+    std::uint64_t serial = 0x04A100000000ull + static_cast<std::uint64_t>(pick(1 << 20));
+    const int sections = 1 + pick(4);
+    for (int si = 0; si < sections; ++si, channel += 2) {
+        ns2vq::Q70Section sec;
+        sec.vq = Vq(handle++, "VQ " + std::to_string(si), "V" + std::to_string(si), channel);
+        sec.vq.sarvikId = pick(4) ? hex(serial++) : "";
+        int counter = pick(120), run = 0, sarvikKind = 0, side = 0;
+        std::string tmpl = "T0", prefix = prefixes[0], location = "F01R01";
+        std::size_t width = 2;
+        ovx::Value value;
+        const int devices = pick(150);
+        for (int i = 0; i < devices; ++i) {
+            if (run > 0) {
+                --run;  // the same kind of device again, one step on
+            } else {
+                if (pick(5) == 0) run = 4 + pick(30);
+                tmpl = "T" + std::to_string(pick(20));
+                prefix = prefixes[pick(7)];
+                width = static_cast<std::size_t>(pick(4));
+                if (pick(3) == 0) location = "F" + padded(pick(30), 2) + "R" + padded(pick(99), 2);
+                sarvikKind = pick(3);
+                side = pick(2);
+                value = pick(3) == 0 ? ovx::Value{std::int32_t{pick(40) - 20}} : ovx::Value{};
+            }
+            counter += run > 0 ? 1 : pick(4);
+            ovx::DeviceDetails d =
+                Device(handle, prefix + padded(counter, width),
+                       pick(8) ? "9000010A01020304" : "9000010A0102FFF" + std::to_string(pick(9)), location,
+                       channel + side);
+            handle += run > 0 ? 1 : 1 + static_cast<std::uint32_t>(pick(3) == 0 ? pick(70000) : 0);
+            d.templateName = tmpl;
+            d.sarvikId = sarvikKind == 0 ? "" : hex(sarvikKind == 1 ? serial++ : rng());
+            d.cps[0].value = value;
+            if (run == 0 && pick(9) == 0)
+                d.cps.push_back({"cpSetpoints", std::string(pick(2) ? "21.0/24.0" : "x"), std::monostate{}});
+            if (run == 0 && pick(10) == 0) {
+                d.nvs.clear();
+                d.templateNvCount = -1;
+            }
+            (side == 0 ? sec.nearDevices : sec.farDevices).push_back(std::move(d));
+        }
+        if (pick(4))
+            sec.router = Router(static_cast<std::int16_t>(pick(65536) - 32768), "R" + std::to_string(si),
+                                channel, channel + 1);
+        f.sections.push_back(std::move(sec));
+    }
+    return f;
+}
+
 Bytes FixChecksum(Bytes b) {
     uLong crc = crc32(0L, Z_NULL, 0);
     crc = crc32(crc, b.data(), 44);
@@ -98,9 +172,12 @@ Bytes FixChecksum(Bytes b) {
 }
 
 // A file whose payload is given as it is (method 0), with a sound checksum.
-Bytes StoredFile(const Bytes& payload, std::uint16_t sections) {
+Bytes StoredFile(const Bytes& payload, std::uint16_t sections,
+                 std::uint16_t version = ns2vq::kQ70FormatVersion) {
     Bytes f = ns2vq::EncodeFile(ns2vq::Q70File{});
     f.resize(48);
+    f[4] = static_cast<std::uint8_t>(version);
+    f[5] = static_cast<std::uint8_t>(version >> 8);
     f[28] = static_cast<std::uint8_t>(sections);
     f[29] = static_cast<std::uint8_t>(sections >> 8);
     f[30] = 0;
@@ -219,6 +296,66 @@ TEST(Q70Format, MixedSiteReadsBackAsWritten) {
     EXPECT_EQ(ns2vq::FindSection(back, ""), -1);
 }
 
+TEST(Q70Format, SitesOfManyShapesReadBackAsWritten) {
+    for (unsigned seed = 0; seed < 200; ++seed) {
+        const ns2vq::Q70File site = RandomSite(seed);
+        const Bytes bytes = ns2vq::EncodeFile(site);
+        ns2vq::Q70File back;
+        const ns2vq::ReadResult r = ns2vq::ReadFile(bytes.data(), bytes.size(), &back);
+        ASSERT_EQ(r.status, 0) << "seed " << seed << ": " << r.reason;
+        ExpectSameFile(site, back);
+        if (HasFailure()) FAIL() << "seed " << seed;
+    }
+}
+
+TEST(Q70Format, TheWriterKnowsThePayloadSizeAfterEveryObject) {
+    // The 1 MiB rule is judged on this size, object by object, while runs of
+    // devices are still being gathered into copies.
+    for (unsigned seed = 0; seed < 40; ++seed) {
+        const ns2vq::Q70File site = RandomSite(seed);
+        ns2vq::PayloadEncoder enc;
+        auto check = [&](const std::string& what) {
+            EXPECT_EQ(enc.Size(), enc.Finish().bytes.size()) << "seed " << seed << " after " << what;
+        };
+        for (const ns2vq::Q70Section& s : site.sections) {
+            enc.BeginSection(s.vq, true, true);
+            check(s.vq.name);
+            for (const auto& d : s.nearDevices) {
+                enc.AddDevice(d, ns2vq::RecordType::NearDevice, !d.nvs.empty(), true);
+                check(d.name);
+            }
+            if (s.router) {
+                enc.AddRouter(*s.router);
+                check(s.router->name);
+            }
+            for (const auto& d : s.farDevices) {
+                enc.AddDevice(d, ns2vq::RecordType::FarDevice, !d.nvs.empty(), true);
+                check(d.name);
+            }
+        }
+        if (HasFailure()) FAIL() << "seed " << seed;
+    }
+}
+
+TEST(Q70Format, FilesOfTheFirstVersionStillRead) {
+    // Files written before the record columns: the worked example as that
+    // version wrote it, compressed with and without the preset dictionary
+    // and stored.
+    const char* root = std::getenv("VQ_SOURCE_DIR");
+    if (!root) root = NS2VQ_SOURCE_ROOT;
+    for (const char* name :
+         {"v1-worked-example.q70", "v1-worked-example-no-dictionary.q70", "v1-worked-example-stored.q70"}) {
+        std::ifstream in(std::string(root) + "/components/ns2vq/fuzz/corpus/" + name, std::ios::binary);
+        const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_GT(bytes.size(), 48u) << name;
+        EXPECT_EQ(bytes[4], 1) << name << " is a version 1 file";
+        ns2vq::Q70File back;
+        const ns2vq::ReadResult r = ns2vq::ReadFile(bytes.data(), bytes.size(), &back);
+        ASSERT_EQ(r.status, 0) << name << ": " << r.reason;
+        ExpectSameFile(WorkedExample(), back);
+    }
+}
+
 TEST(Q70Format, WorkedExampleInTheDocs) {
     const char* root = std::getenv("VQ_SOURCE_DIR");
     if (!root) root = NS2VQ_SOURCE_ROOT;
@@ -300,7 +437,8 @@ TEST(Q70Format, DamagedFilesAreRefusedWithTheirStatus) {
         {"shorter than the header", [](Bytes b) { return Bytes(b.begin(), b.begin() + 47); },
          ns2vq::N2VSTS_BAD_HEADER},
         {"magic", at(0, 'X'), ns2vq::N2VSTS_BAD_HEADER},
-        {"format version 2", at(4, 2), ns2vq::N2VSTS_BAD_HEADER},
+        {"format version 0", at(4, 0), ns2vq::N2VSTS_BAD_HEADER},
+        {"format version 3", at(4, 3), ns2vq::N2VSTS_BAD_HEADER},
         {"header size", at(6, 40), ns2vq::N2VSTS_BAD_HEADER},
         {"creator", at(8, 'x'), ns2vq::N2VSTS_BAD_HEADER},
         {"creator padding", at(19, 'x'), ns2vq::N2VSTS_BAD_HEADER},
@@ -360,9 +498,166 @@ TEST(Q70Format, DamagedFilesAreRefusedWithTheirStatus) {
     }
 }
 
+void PutVar(Bytes& b, std::uint32_t v) {
+    for (; v >= 0x80; v >>= 7) b.push_back(static_cast<std::uint8_t>(v | 0x80));
+    b.push_back(static_cast<std::uint8_t>(v));
+}
+
+// A payload of the current version written by hand: texts "" and the VQ
+// program ID, the given NV lists and no CP lists, one section of `records`
+// records keyed by `key` (a string operation), and the record columns: a
+// sound VQ record (handle 5, name "V", template "", no Sarvik ID, channel 1,
+// no lists) with the changes given.
+Bytes CurrentPayload(std::uint32_t records, std::map<std::size_t, Bytes> changes, Bytes key = {0x02},
+                     Bytes nvLists = {0x00}) {
+    using namespace ns2vq::records;
+    std::map<std::size_t, Bytes> columns = {
+        {kKinds, {kKindVq}}, {kTemplates, {0x00}},   {kHandles, {0x0A}},   {kNameOps, {0x00, 0x01}},
+        {kLiterals, {'V'}},  {kLocationOps, {0x02}}, {kSarvikOps, {0x02}}, {kPrograms, {0x02}},
+        {kChannels, {0x02}}, {kNvLists, {0x00}},     {kCpLists, {0x00}}};
+    for (auto& [column, bytes] : changes) columns[column] = bytes;
+    Bytes p = {0x02, 0x02, 0x00, 0x10};
+    for (char c : std::string("900001013C8A0400")) p.push_back(static_cast<std::uint8_t>(c));
+    p.insert(p.end(), nvLists.begin(), nvLists.end());
+    p.push_back(0x00);  // no CP lists
+    p.push_back(0x01);  // one section
+    PutVar(p, records);
+    p.insert(p.end(), key.begin(), key.end());
+    for (std::size_t c = 0; c < kColumnCount; ++c) {
+        PutVar(p, static_cast<std::uint32_t>(columns[c].size()));
+        p.insert(p.end(), columns[c].begin(), columns[c].end());
+    }
+    return p;
+}
+
 TEST(Q70Format, MalformedPayloadsAreRefusedWithTheirStatus) {
     // Payloads written by hand, stored as they are with a sound checksum, so
     // that only the record parser can object.
+    using namespace ns2vq::records;
+    const std::uint16_t bad = ns2vq::N2VSTS_FILE_INTEGRITY;
+    // The VQ, then a router (handle 2, "R", channels 1 and 2).
+    const std::map<std::size_t, Bytes> withRouter = {{kKinds, {kKindVq, kKindRouter}},
+                                                     {kRouters, {0x02, 0x02, 0x04}},
+                                                     {kNameOps, {0x00, 0x01, 0x00, 0x01}},
+                                                     {kLiterals, {'V', 'R'}}};
+    auto with = [](std::map<std::size_t, Bytes> base, std::size_t column, Bytes bytes) {
+        base[column] = std::move(bytes);
+        return base;
+    };
+    Bytes trailing = CurrentPayload(1, {});
+    trailing.push_back(0x00);
+    Bytes truncated = CurrentPayload(1, {});
+    truncated.pop_back();
+    const struct {
+        const char* what;
+        Bytes payload;
+        std::uint16_t status;
+    } cases[] = {
+        {"sound", CurrentPayload(1, {}), 0},
+        {"sound with router", CurrentPayload(2, withRouter), 0},
+        {"record kind 9", CurrentPayload(2, {{kKinds, {kKindVq, 9}}}), ns2vq::N2VSTS_UNSUPPORTED_RECORD_TYPE},
+        {"record kind 0", CurrentPayload(1, {{kKinds, {0}}}), ns2vq::N2VSTS_UNSUPPORTED_RECORD_TYPE},
+        {"section without its VQ first", CurrentPayload(1, {{kKinds, {kKindNear}}}), bad},
+        {"router before the VQ", CurrentPayload(2, with(withRouter, kKinds, {kKindRouter, kKindVq})), bad},
+        {"two routers",
+         CurrentPayload(3, {{kKinds, {kKindVq, kKindRouter, kKindRouter}},
+                            {kRouters, {0x02, 0x02, 0x04, 0x04, 0x02, 0x04}},
+                            {kNameOps, {0x00, 0x01, 0x00, 0x01, 0x02}},
+                            {kLiterals, {'V', 'R'}}}),
+         bad},
+        {"router handle beyond 16 bits",
+         CurrentPayload(2, with(withRouter, kRouters, {0x80, 0x80, 0x04, 0x02, 0x04})), bad},
+        {"a copy of the VQ record",
+         CurrentPayload(3, {{kKinds, {kKindVq, kKindCopy}}, {kCopies, {0x00, 0x00}}}), bad},
+        {"a copy reaching back too far",
+         CurrentPayload(4, {{kKinds, {kKindVq, kKindRouter, kKindCopy}},
+                            {kCopies, {0x05, 0x00}},
+                            {kRouters, {0x02, 0x02, 0x04}},
+                            {kNameOps, {0x00, 0x01, 0x00, 0x01}},
+                            {kLiterals, {'V', 'R'}}}),
+         bad},
+        {"a copy longer than its section",
+         CurrentPayload(2, {{kKinds, {kKindVq, kKindCopy}}, {kCopies, {0x00, 0x00}}}), bad},
+        {"fewer kinds than records", CurrentPayload(2, {}), bad},
+        {"a recent list the template never used", CurrentPayload(1, {{kNvLists, {0x02}}}), bad},
+        {"a list index beyond the table", CurrentPayload(1, {{kNvLists, {0x01}}, {kListIndices, {0x00}}}),
+         bad},
+        {"a program ID beyond the text table", CurrentPayload(1, {{kPrograms, {0x04}}}), bad},
+        {"a template beyond the text table", CurrentPayload(1, {{kTemplates, {0x02}}}), bad},
+        {"counting on from a name without a number",
+         CurrentPayload(1, {{kNameOps, {0x01}}, {kNameNumbers, {0x02}}, {kLiterals, {}}}), bad},
+        {"sharing more than the reference has", CurrentPayload(1, {{kNameOps, {0x0C, 0x01}}}), bad},
+        {"a literal longer than the literals", CurrentPayload(1, {{kNameOps, {0x00, 0x02}}}), bad},
+        {"bytes left in a column", CurrentPayload(1, {{kHandles, {0x0A, 0x00}}}), bad},
+        {"directory key differs from the VQ", CurrentPayload(1, {}, {0x00, 0x01, 'X'}), bad},
+        {"section of no records", CurrentPayload(0, {}), bad},
+        {"bytes after the last column", trailing, bad},
+        {"truncated last column", truncated, bad},
+        {"empty payload", Bytes{}, bad},
+        {"huge text count", Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x0F}, bad},
+        {"varint longer than 5 bytes", Bytes{0x80, 0x80, 0x80, 0x80, 0x80, 0x01}, bad},
+    };
+    for (const auto& c : cases) {
+        const Bytes file = StoredFile(c.payload, 1);
+        const ns2vq::ReadResult r = ns2vq::ReadFile(file.data(), file.size());
+        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.reason;
+    }
+}
+
+TEST(Q70Format, ExpansionByCopiesIsBounded) {
+    // A few bytes of copies may repeat a huge list or a long name for every
+    // object a VQ holds; the reader stops at its limits instead.
+    using namespace ns2vq::records;
+    // The VQ with NV list 0, a near device with the same list (the template's
+    // most recent) and the given name operation, and a copy of that device.
+    auto payload = [](std::uint32_t copies, Bytes nameOp, Bytes literals, Bytes nvLists) {
+        Bytes copy = {0x00};
+        PutVar(copy, copies - 2);
+        Bytes nameOps = {0x00, 0x01};
+        nameOps.insert(nameOps.end(), nameOp.begin(), nameOp.end());
+        return CurrentPayload(2 + copies,
+                              {{kKinds, {kKindVq, kKindNear, kKindCopy}},
+                               {kCopies, copy},
+                               {kTemplates, {0x00, 0x00}},
+                               {kHandles, {0x0A, 0x02}},
+                               {kNameOps, nameOps},
+                               {kLiterals, literals},
+                               {kLocationOps, {0x02, 0x02}},
+                               {kSarvikOps, {0x02, 0x02}},
+                               {kPrograms, {0x02, 0x00}},
+                               {kChannels, {0x02, 0x00}},
+                               {kNvLists, {0x01, 0x02}},
+                               {kListIndices, {0x00}},
+                               {kCpLists, {0x00, 0x00}}},
+                              {0x02}, nvLists);
+    };
+    Bytes hugeList = {0x01};
+    PutVar(hugeList, 100000);  // entries of index 0, name text 0, type text 0
+    for (int i = 0; i < 100000; ++i) hugeList.insert(hugeList.end(), {0x00, 0x00, 0x00});
+    Bytes longName = {'V'};
+    longName.insert(longName.end(), 60000, 'n');
+    Bytes longNameOp = {0x00};
+    PutVar(longNameOp, 60000);
+    const Bytes oneList = {0x01, 0x00};
+    const struct {
+        const char* what;
+        Bytes payload;
+        std::uint16_t status;
+    } cases[] = {
+        {"a short list copied", payload(40, {0x02}, {'V'}, oneList), 0},
+        {"a huge list copied", payload(40, {0x02}, {'V'}, hugeList), ns2vq::N2VSTS_FILE_INTEGRITY},
+        {"a long name copied", payload(5000, longNameOp, longName, oneList), ns2vq::N2VSTS_FILE_INTEGRITY},
+    };
+    for (const auto& c : cases) {
+        const Bytes file = StoredFile(c.payload, 1);
+        const ns2vq::ReadResult r = ns2vq::ReadFile(file.data(), file.size());
+        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.reason;
+    }
+}
+
+TEST(Q70Format, MalformedFirstVersionPayloadsAreRefusedWithTheirStatus) {
+    // Payloads of format version 1 written by hand, stored as they are with a
+    // sound checksum, so that only the record parser can object.
     // names: "V"; texts: "" and "900001013C8A0400"; no lists.
     const Bytes tables = {0x01, 0x00, 0x01, 'V', 0x02, 0x00, 0x00, 0x00, 0x10, '9', '0', '0',  '0', '0',
                           '1',  '0',  '1',  '3', 'C',  '8',  'A',  '0',  '4',  '0', '0', 0x00, 0x00};
@@ -372,9 +667,8 @@ TEST(Q70Format, MalformedPayloadsAreRefusedWithTheirStatus) {
     // A near device: handle +1, program ID text 1 again, the rest the same.
     const Bytes nearBody = {0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
     auto record = [](std::uint8_t type, Bytes body) {
-        Bytes r = {type, static_cast<std::uint8_t>(body.size())};
-        r.insert(r.end(), body.begin(), body.end());
-        return r;
+        body.insert(body.begin(), {type, static_cast<std::uint8_t>(body.size())});
+        return body;
     };
     auto payload = [&](const std::vector<Bytes>& records, int directoryHandle = 5) {
         Bytes recs;
@@ -423,7 +717,7 @@ TEST(Q70Format, MalformedPayloadsAreRefusedWithTheirStatus) {
          ns2vq::N2VSTS_FILE_INTEGRITY},
     };
     for (const Case& c : cases) {
-        const Bytes file = StoredFile(c.payload, 1);
+        const Bytes file = StoredFile(c.payload, 1, 1);
         const ns2vq::ReadResult r = ns2vq::ReadFile(file.data(), file.size());
         EXPECT_EQ(r.status, c.status) << c.what << ": " << r.reason;
     }
@@ -488,7 +782,7 @@ TEST(Q70Format, ExpansionOfSharedListsIsBounded) {
         p.push_back(static_cast<std::uint8_t>(v | 0x80));
     }
     p.insert(p.end(), records.begin(), records.end());
-    const Bytes file = StoredFile(p, 1);
+    const Bytes file = StoredFile(p, 1, 1);
     const ns2vq::ReadResult r = ns2vq::ReadFile(file.data(), file.size());
     EXPECT_EQ(r.status, ns2vq::N2VSTS_FILE_INTEGRITY) << r.reason;
 }

@@ -78,6 +78,12 @@ TEST_P(FieldTest, UnitRefusesWhatDoesNotCheck) {
     const Bytes headerOnly(db.begin(), db.begin() + 30);
     Bytes badDb = db;
     badDb[60] ^= 0x40;
+    // A format version the unit does not know, with a checksum that fits it.
+    Bytes futureDb = db;
+    futureDb[4] = 3;
+    std::uint32_t crc = vqfield::Crc32(futureDb.data(), 44);
+    crc = vqfield::Crc32(futureDb.data() + 48, futureDb.size() - 48, crc);
+    for (int i = 0; i < 4; ++i) futureDb[44 + i] = static_cast<std::uint8_t>(crc >> (8 * i));
     struct Case {
         const char* name;
         int kind;  // 0 = application image
@@ -93,6 +99,7 @@ TEST_P(FieldTest, UnitRefusesWhatDoesNotCheck) {
         {"empty event list", 4, {}, Code::Refused},
         {"database checksum", 5, badDb, Code::Refused},
         {"database header only", 5, headerOnly, Code::Refused},
+        {"database of an unknown format version", 5, futureDb, Code::Refused},
         {"unknown kind", 9, Bytes(10, 1), Code::BadValue},
     };
     for (auto& c : cases) {
@@ -110,6 +117,13 @@ TEST_P(FieldTest, UnitRefusesWhatDoesNotCheck) {
     EXPECT_TRUE(m.eventList.empty());
     EXPECT_TRUE(m.database.empty());
     EXPECT_TRUE(m.unit.configured);
+
+    // Databases written in the first format version are still taken.
+    const Bytes first = vqtest::ReadSourceFile("components/ns2vq/fuzz/corpus/v1-worked-example.q70");
+    const auto t = client_->OpenTransfer(id, 5);
+    client_->Write(t, first);
+    client_->Close(t);
+    EXPECT_EQ(client_->Inspect(id).database, first);
 }
 
 TEST_P(FieldTest, OrderOfTheSequenceIsEnforced) {

@@ -39,7 +39,7 @@ public:
     std::size_t Routers() const { return routers_.size(); }
     // Header plus uncompressed records.
     std::size_t ExpandedSize() const { return kQ70HeaderSize + encoder_.Size(); }
-    bytes::Buffer Payload() const { return encoder_.Finish(); }
+    detail::Payload Payload() const { return encoder_.Finish(); }
 
     static std::string Describe(const ovx::DeviceDetails& d);
     static std::string Describe(const ovx::RouterDetails& r);

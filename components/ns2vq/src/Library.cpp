@@ -220,7 +220,7 @@ std::uint32_t Library::AddRouter(const char* name, std::uint16_t handle, std::ui
 // renames it over the target. Returns 0 or the reason it could not.
 std::uint16_t Library::WriteTarget(std::string* why) {
     Run& run = *run_;
-    const bytes::Buffer payload = run.compressor->Payload();
+    const detail::Payload payload = run.compressor->Payload();
     const bytes::Buffer file =
         detail::BuildFile(run.creator, run.major, run.minor, run.compressor->Sections(), payload);
     {
@@ -253,7 +253,7 @@ std::uint16_t Library::WriteTarget(std::string* why) {
     Log("  wrote " + std::to_string(file.size()) + " bytes (" + std::to_string(run.compressor->Sections()) +
         " sections, " + std::to_string(run.compressor->Devices()) + " devices, " +
         std::to_string(run.compressor->Routers()) + " routers; " +
-        std::to_string(payload.size() + kQ70HeaderSize) + " bytes expanded)");
+        std::to_string(payload.bytes.size() + kQ70HeaderSize) + " bytes expanded)");
     return N2VSTS_OK;
 }
 

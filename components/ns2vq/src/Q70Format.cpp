@@ -13,6 +13,7 @@
 #include "Bytes.h"
 #include "FileBuilder.h"
 #include "PayloadEncoder.h"
+#include "PayloadReader.h"
 #include "ns2vq/ns2vq.h"
 #include "ns2vq/q70.h"
 
@@ -23,39 +24,76 @@ using bytes::GetU16;
 using bytes::GetU32;
 using bytes::PutU16;
 using bytes::PutU32;
+using detail::Fail;
 
 namespace {
 
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodZlib = 1;
 constexpr std::size_t kCrcOffset = 44;
-// Bounds on what a payload may expand to in memory: front-coded strings and
-// shared lists let a small file describe a great deal.
-constexpr std::size_t kMaxDecodedTextBytes = 64u << 20;
-constexpr std::size_t kMaxExpandedEntries = 2'000'000;
-constexpr std::size_t kMaxStrings = 1'000'000;
 
 const Bytef* Dictionary() {
     return reinterpret_cast<const Bytef*>(kQ70Dictionary);
 }
 
-bool Deflate(const Buffer& in, int strategy, bool withDictionary, Buffer* out) {
+// One zlib stream of in. Each part (from its start to the next one's) goes
+// into deflate blocks of its own, made with the part's strategy; the window
+// carries over from part to part.
+bool Deflate(const Buffer& in, const std::vector<std::size_t>& starts, const std::vector<int>& strategies,
+             bool withDictionary, Buffer* out, int windowBits = 15) {
     z_stream z{};
-    if (deflateInit2(&z, 9, Z_DEFLATED, 15, 9, strategy) != Z_OK) return false;
+    if (deflateInit2(&z, 9, Z_DEFLATED, windowBits, 9, strategies.front()) != Z_OK) return false;
     if (withDictionary &&
         deflateSetDictionary(&z, Dictionary(), static_cast<uInt>(kQ70DictionarySize)) != Z_OK) {
         deflateEnd(&z);
         return false;
     }
-    out->resize(deflateBound(&z, static_cast<uLong>(in.size())));
-    z.next_in = const_cast<Bytef*>(in.data());
-    z.avail_in = static_cast<uInt>(in.size());
+    // Each block boundary may cost a few bytes beyond zlib's bound.
+    out->resize(deflateBound(&z, static_cast<uLong>(in.size())) + 16 * starts.size());
     z.next_out = out->data();
     z.avail_out = static_cast<uInt>(out->size());
-    const int rc = deflate(&z, Z_FINISH);
+    int rc = Z_OK;
+    for (std::size_t i = 0; i < starts.size() && rc == Z_OK; ++i) {
+        const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : in.size();
+        if (i > 0 && deflateParams(&z, 9, strategies[i]) != Z_OK) rc = Z_STREAM_ERROR;
+        z.next_in = const_cast<Bytef*>(in.data() + starts[i]);
+        z.avail_in = static_cast<uInt>(end - starts[i]);
+        const bool last = i + 1 == starts.size();
+        if (rc == Z_OK) rc = deflate(&z, last ? Z_FINISH : Z_BLOCK);
+        if (!last && (z.avail_in != 0 || z.avail_out == 0)) rc = Z_STREAM_ERROR;
+    }
     out->resize(z.total_out);
     deflateEnd(&z);
     return rc == Z_STREAM_END;
+}
+
+bool Deflate(const Buffer& in, int strategy, bool withDictionary, Buffer* out) {
+    return Deflate(in, {0}, {strategy}, withDictionary, out);
+}
+
+constexpr int kStrategies[] = {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_FIXED, Z_RLE, Z_HUFFMAN_ONLY};
+
+// The payload's parts in blocks of their own, each with the strategy that
+// makes the part smallest on its own: repeated texts and records want
+// matches, columns of small numbers in no order want Huffman codes alone.
+bool DeflateByParts(const detail::Payload& payload, Buffer* out) {
+    std::vector<std::size_t> starts = {0};
+    starts.insert(starts.end(), payload.parts.begin(), payload.parts.end());
+    std::vector<int> strategies;
+    Buffer candidate;
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : payload.bytes.size();
+        const Buffer part(payload.bytes.begin() + static_cast<std::ptrdiff_t>(starts[i]),
+                          payload.bytes.begin() + static_cast<std::ptrdiff_t>(end));
+        std::size_t best = SIZE_MAX;
+        strategies.push_back(Z_DEFAULT_STRATEGY);
+        for (int strategy : kStrategies)
+            if (Deflate(part, {0}, {strategy}, false, &candidate, -15) && candidate.size() < best) {
+                best = candidate.size();
+                strategies.back() = strategy;
+            }
+    }
+    return Deflate(payload.bytes, starts, strategies, true, out);
 }
 
 // The smallest zlib stream of the payload; empty if zlib failed throughout.
@@ -67,9 +105,9 @@ bool Deflate(const Buffer& in, int strategy, bool withDictionary, Buffer* out) {
 Buffer SmallestStream(const Buffer& payload) {
     constexpr std::size_t kSmallPayload = 64u << 10;
     const bool small = payload.size() <= kSmallPayload;
-    const std::vector<int> strategies =
-        small ? std::vector<int>{Z_DEFAULT_STRATEGY, Z_FILTERED, Z_FIXED, Z_RLE, Z_HUFFMAN_ONLY}
-              : std::vector<int>{Z_DEFAULT_STRATEGY, Z_FILTERED};
+    const std::vector<int> strategies = small
+                                            ? std::vector<int>(std::begin(kStrategies), std::end(kStrategies))
+                                            : std::vector<int>{Z_DEFAULT_STRATEGY, Z_FILTERED};
     const std::vector<bool> dictionaries = small ? std::vector<bool>{false, true} : std::vector<bool>{true};
     Buffer best, candidate;
     for (int strategy : strategies)
@@ -108,333 +146,21 @@ std::uint32_t Checksum(const std::uint8_t* header, const std::uint8_t* stored, s
     return static_cast<std::uint32_t>(crc);
 }
 
-ReadResult Fail(std::uint16_t status, std::string reason) {
-    return ReadResult{status, std::move(reason)};
-}
-
-// ------------------------------------------------------------ payload parsing
-
-class PayloadParser {
-public:
-    PayloadParser(const std::uint8_t* data, std::size_t size) : r_(data, size) {}
-
-    ReadResult Parse(std::size_t headerSections, Q70File* out);
-
-private:
-    bool Strings(std::vector<std::string>* table, const char* what);
-    bool NvLists();
-    bool CpLists();
-    bool Value(bytes::Reader& r, ovx::Value* v);
-    bool Text(bytes::Reader& r, std::string* s) {
-        const std::uint32_t i = r.Var();
-        if (!r.ok() || i >= texts_.size()) return false;
-        *s = texts_[i];
-        return true;
-    }
-    bool Name(bytes::Reader& r, std::string* s) {
-        const std::uint32_t i = r.Var();
-        if (!r.ok() || i >= names_.size()) return false;
-        *s = names_[i];
-        return true;
-    }
-    struct DeviceFields {
-        std::uint32_t handle = 0, name = 0, programId = 0, location = 0, sarvikId = 0, templateName = 0;
-        std::int32_t channel = 0;
-    };
-    bool Device(bytes::Reader& r, DeviceFields& prev, ovx::DeviceDetails* d);
-    bool Router(bytes::Reader& r, ovx::RouterDetails* router);
-    ReadResult Bad(std::string reason) { return Fail(N2VSTS_FILE_INTEGRITY, std::move(reason)); }
-
-    bytes::Reader r_;
-    std::vector<std::string> names_, texts_;
-    std::vector<std::vector<ovx::NvInfo>> nvLists_;
-    std::vector<std::vector<ovx::CpInfo>> cpLists_;
-    std::size_t textBytes_ = 0;
-    std::size_t expanded_ = 0;
-    std::size_t objects_ = 0;
-    std::string why_;
-};
-
-// The string a number entry makes from the previous string.
-bool NextNumber(const std::string& last, std::uint32_t kind, std::uint32_t shared, std::int32_t delta,
-                std::string* out) {
-    const int base = kind == strings::kDecimal ? 10 : 36;
-    if (shared != strings::NumberStart(last, base)) return false;
-    const std::int64_t value = strings::NumberValue(last.substr(shared), base) + delta;
-    if (value < 0 || value > (base == 10 ? 999'999'999 : 2'176'782'335)) return false;
-    *out = last.substr(0, shared) + strings::NumberText(value, base);
-    return true;
-}
-
-bool PayloadParser::Strings(std::vector<std::string>* table, const char* what) {
-    const std::uint32_t count = r_.Var();
-    if (!r_.ok() || count > kMaxStrings) return why_ = std::string("bad ") + what + " count", false;
-    const std::string bad = std::string("bad entry in the ") + what + " table";
-    table->reserve(std::min<std::size_t>(count, r_.Remaining()));
-    std::string last;
-    bool lastWasNumber = false;
-    std::uint32_t lastKind = 0;
-    std::uint32_t lastShared = 0;
-    std::int32_t lastDelta = 0;
-    auto add = [&](std::string s) {
-        textBytes_ += s.size();
-        table->push_back(s);
-        last = std::move(s);
-        return textBytes_ <= kMaxDecodedTextBytes;
-    };
-    while (table->size() < count) {
-        const std::uint32_t header = r_.Var();
-        const std::uint32_t shared = header >> 2;
-        std::string s;
-        switch (header & 3) {
-            case strings::kLiteral: {
-                const std::uint32_t rest = r_.Var();
-                if (!r_.ok() || shared > last.size() || rest > r_.Remaining()) return why_ = bad, false;
-                lastWasNumber = false;
-                if (!add(last.substr(0, shared) + r_.Text(rest)))
-                    return why_ = "strings expand beyond the reader's limit", false;
-                break;
-            }
-            case strings::kDecimal:
-            case strings::kBase36: {
-                const std::int32_t delta = r_.SVar();
-                if (!r_.ok() || !NextNumber(last, header & 3, shared, delta, &s)) return why_ = bad, false;
-                lastWasNumber = true;
-                lastKind = header & 3;
-                lastShared = shared;
-                lastDelta = delta;
-                if (!add(std::move(s))) return why_ = "strings expand beyond the reader's limit", false;
-                break;
-            }
-            case strings::kRepeat: {
-                const std::uint32_t n = r_.Var();
-                if (!r_.ok() || shared != 0 || !lastWasNumber || n == 0 || n > count - table->size())
-                    return why_ = bad, false;
-                for (std::uint32_t i = 0; i < n; ++i) {
-                    if (!NextNumber(last, lastKind, lastShared, lastDelta, &s)) return why_ = bad, false;
-                    if (!add(std::move(s))) return why_ = "strings expand beyond the reader's limit", false;
-                }
-                break;
-            }
-            default:
-                return why_ = bad, false;
-        }
-    }
-    return r_.ok();
-}
-
-bool PayloadParser::NvLists() {
-    const std::uint32_t count = r_.Var();
-    if (!r_.ok() || count > r_.Remaining()) return why_ = "bad NV list count", false;
-    nvLists_.resize(count);
-    for (auto& list : nvLists_) {
-        const std::uint32_t n = r_.Var();
-        if (!r_.ok() || n > r_.Remaining() / 3) return why_ = "bad NV list length", false;
-        list.resize(n);
-        for (ovx::NvInfo& nv : list) {
-            nv.index = r_.SVar();
-            if (!Text(r_, &nv.name)) return why_ = "bad NV name", false;
-            const std::uint32_t typeAndFlag = r_.Var();
-            if (!r_.ok() || (typeAndFlag >> 1) >= texts_.size()) return why_ = "bad NV type", false;
-            nv.type = texts_[typeAndFlag >> 1];
-            nv.nodeObject = (typeAndFlag & 1) != 0;
-        }
-    }
-    return true;
-}
-
-bool PayloadParser::Value(bytes::Reader& r, ovx::Value* v) {
-    switch (r.Var()) {
-        case 0:
-            *v = std::monostate{};
-            return r.ok();
-        case 1:
-            *v = r.SVar();
-            return r.ok();
-        case 2: {
-            std::string s;
-            if (!Text(r, &s)) return false;
-            *v = std::move(s);
-            return true;
-        }
-        default:
-            return false;
-    }
-}
-
-bool PayloadParser::CpLists() {
-    const std::uint32_t count = r_.Var();
-    if (!r_.ok() || count > r_.Remaining()) return why_ = "bad CP list count", false;
-    cpLists_.resize(count);
-    for (auto& list : cpLists_) {
-        const std::uint32_t n = r_.Var();
-        if (!r_.ok() || n > r_.Remaining() / 3) return why_ = "bad CP list length", false;
-        list.resize(n);
-        for (ovx::CpInfo& cp : list) {
-            if (!Text(r_, &cp.name) || !Value(r_, &cp.value) || !Value(r_, &cp.defaultValue))
-                return why_ = "bad CP entry", false;
-        }
-    }
-    return true;
-}
-
-bool PayloadParser::Device(bytes::Reader& r, DeviceFields& prev, ovx::DeviceDetails* d) {
-    // Each field is the difference from the section's previous device record.
-    auto next = [&r](std::uint32_t& field) {
-        field += static_cast<std::uint32_t>(r.SVar());
-        return field;
-    };
-    d->handle = next(prev.handle);
-    const std::uint32_t name = next(prev.name), pid = next(prev.programId), location = next(prev.location),
-                        sarvik = next(prev.sarvikId);
-    prev.channel = static_cast<std::int32_t>(static_cast<std::uint32_t>(prev.channel) +
-                                             static_cast<std::uint32_t>(r.SVar()));
-    d->channelId = prev.channel;
-    const std::uint32_t tmpl = next(prev.templateName);
-    if (!r.ok() || name >= names_.size() || pid >= texts_.size() || location >= texts_.size() ||
-        sarvik >= texts_.size() || tmpl >= texts_.size())
-        return false;
-    d->name = names_[name];
-    d->programId = texts_[pid];
-    d->location = texts_[location];
-    d->sarvikId = texts_[sarvik];
-    d->templateName = texts_[tmpl];
-    const std::uint32_t nv = r.Var();
-    const std::uint32_t cp = r.Var();
-    if (!r.ok() || nv > nvLists_.size() || cp > cpLists_.size()) return false;
-    if (nv) {
-        d->nvs = nvLists_[nv - 1];
-        d->templateNvCount = static_cast<int>(d->nvs.size());
-        expanded_ += d->nvs.size();
-    }
-    if (cp) {
-        d->cps = cpLists_[cp - 1];
-        expanded_ += d->cps.size();
-    }
-    return expanded_ <= kMaxExpandedEntries;
-}
-
-bool PayloadParser::Router(bytes::Reader& r, ovx::RouterDetails* router) {
-    const std::uint32_t handle = r.Var();
-    if (handle > 0xFFFF) return false;
-    router->handle = static_cast<std::int16_t>(static_cast<std::uint16_t>(handle));
-    if (!Name(r, &router->name)) return false;
-    router->nearChannelId = r.SVar();
-    router->farChannelId = r.SVar();
-    return r.ok();
-}
-
-ReadResult PayloadParser::Parse(std::size_t headerSections, Q70File* out) {
-    if (!Strings(&names_, "name") || !Strings(&texts_, "text") || !NvLists() || !CpLists())
-        return Bad(why_.empty() ? "truncated tables" : why_);
-
-    struct Entry {
-        std::uint32_t handle, name, sarvik, location, size;
-        std::int32_t channel;
-    };
-    const std::uint32_t count = r_.Var();
-    if (!r_.ok() || count > r_.Remaining() / 6) return Bad("bad section count");
-    if (count != headerSections) return Bad("header and directory disagree on the number of sections");
-    std::vector<Entry> dir(count);
-    std::size_t total = 0;
-    for (Entry& e : dir) {
-        e.handle = r_.Var();
-        e.name = r_.Var();
-        e.sarvik = r_.Var();
-        e.location = r_.Var();
-        e.channel = r_.SVar();
-        e.size = r_.Var();
-        if (!r_.ok() || e.name >= names_.size() || e.sarvik >= texts_.size() || e.location >= texts_.size())
-            return Bad("bad section directory entry");
-        total += e.size;
-    }
-    if (total != r_.Remaining()) return Bad("section sizes do not add up to the payload");
-
-    std::vector<Q70Section> sections(count);
-    for (std::uint32_t si = 0; si < count; ++si) {
-        const Entry& e = dir[si];
-        Q70Section& section = sections[si];
-        bytes::Reader records(r_.Position(), e.size);
-        r_.Skip(e.size);
-        bool haveVq = false;
-        DeviceFields previous;
-        const std::uint8_t* lastBody = nullptr;  // the last device record, for repeats
-        std::size_t lastLen = 0;
-        RecordType lastType = RecordType::Vq;
-        const std::string where = "section " + std::to_string(si + 1);
-        auto addDevice = [&](RecordType rt, const std::uint8_t* at, std::size_t len) {
-            bytes::Reader body(at, len);
-            ovx::DeviceDetails d;
-            const bool ok = Device(body, previous, &d) && body.ok() && body.Remaining() == 0;
-            if (rt == RecordType::Vq) {
-                haveVq = true;
-                section.vq = std::move(d);
-            } else {
-                (rt == RecordType::NearDevice ? section.nearDevices : section.farDevices)
-                    .push_back(std::move(d));
-            }
-            return ok && ++objects_ <= kVqMaxObjects && expanded_ <= kMaxExpandedEntries;
-        };
-        while (records.Remaining() > 0) {
-            const std::uint8_t type = records.U8();
-            const std::uint32_t len = records.Var();
-            if (!records.ok() || len > records.Remaining()) return Bad("truncated record in " + where);
-            const std::uint8_t* at = records.Position();
-            records.Skip(len);
-            if (type < 1 || type > 5)
-                return Fail(N2VSTS_UNSUPPORTED_RECORD_TYPE,
-                            "record type " + std::to_string(type) + " in " + where);
-            const auto rt = static_cast<RecordType>(type);
-            if ((rt == RecordType::Vq) == haveVq)
-                return Bad(haveVq ? "second VQ record in " + where : where + " does not begin with its VQ");
-            if (rt == RecordType::Router) {
-                bytes::Reader body(at, len);
-                ovx::RouterDetails router;
-                if (section.router) return Bad("second router record in " + where);
-                if (!Router(body, &router) || body.Remaining() != 0 || ++objects_ > kVqMaxObjects)
-                    return Bad("malformed record in " + where);
-                section.router = std::move(router);
-                lastBody = nullptr;
-            } else if (rt == RecordType::Repeat) {
-                bytes::Reader body(at, len);
-                const std::uint32_t n = body.Var();
-                if (!body.ok() || body.Remaining() != 0 || n == 0 || !lastBody ||
-                    n > kVqMaxObjects - objects_)
-                    return Bad("malformed repeat in " + where);
-                for (std::uint32_t i = 0; i < n; ++i)
-                    if (!addDevice(lastType, lastBody, lastLen)) return Bad("malformed repeat in " + where);
-            } else {
-                if (!addDevice(rt, at, len)) return Bad("malformed record in " + where);
-                lastBody = rt == RecordType::Vq ? nullptr : at;
-                lastLen = len;
-                lastType = rt;
-            }
-        }
-        if (!haveVq) return Bad(where + " has no VQ record");
-        const ovx::DeviceDetails& vq = section.vq;
-        if (vq.handle != e.handle || vq.name != names_[e.name] || vq.sarvikId != texts_[e.sarvik] ||
-            vq.location != texts_[e.location] || vq.channelId != e.channel)
-            return Bad("directory key of " + where + " does not match its VQ");
-    }
-    if (out) out->sections = std::move(sections);
-    return {};
-}
-
 // ------------------------------------------------------------ header
 
 struct Header {
     std::string creator;
     std::uint32_t major = 0, minor = 0;
-    std::uint16_t sections = 0, method = 0;
+    std::uint16_t version = 0, sections = 0, method = 0;
     std::uint32_t rawSize = 0, storedSize = 0;
 };
 
 ReadResult ReadHeader(const std::uint8_t* data, std::size_t size, Header* h) {
     if (size < kQ70HeaderSize) return Fail(N2VSTS_BAD_HEADER, "file is shorter than the header");
     if (std::memcmp(data, kQ70Magic, 4) != 0) return Fail(N2VSTS_BAD_HEADER, "not a .q70 file (magic)");
-    if (GetU16(data + 4) != kQ70FormatVersion)
-        return Fail(N2VSTS_BAD_HEADER,
-                    "format version " + std::to_string(GetU16(data + 4)) + " not supported");
+    h->version = GetU16(data + 4);
+    if (h->version < kQ70OldestFormatVersion || h->version > kQ70FormatVersion)
+        return Fail(N2VSTS_BAD_HEADER, "format version " + std::to_string(h->version) + " not supported");
     if (GetU16(data + 6) != kQ70HeaderSize) return Fail(N2VSTS_BAD_HEADER, "wrong header size");
     const char* creator = reinterpret_cast<const char*>(data + 8);
     const std::size_t len = strnlen(creator, kQ70CreatorSize);
@@ -464,7 +190,9 @@ ReadResult ReadHeader(const std::uint8_t* data, std::size_t size, Header* h) {
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePayload(const Q70File& file) {
+namespace {
+
+detail::Payload Encode(const Q70File& file) {
     PayloadEncoder enc;
     for (const Q70Section& s : file.sections) {
         const bool nv = s.vq.templateNvCount >= 0 || !s.vq.nvs.empty();
@@ -478,14 +206,26 @@ std::vector<std::uint8_t> EncodePayload(const Q70File& file) {
     return enc.Finish();
 }
 
+}  // namespace
+
+std::vector<std::uint8_t> EncodePayload(const Q70File& file) {
+    return Encode(file).bytes;
+}
+
 namespace detail {
 
 Buffer BuildFile(const std::string& creator, std::uint32_t major, std::uint32_t minor, std::size_t sections,
-                 const Buffer& payload, bool compress) {
+                 const Payload& payload, bool compress) {
     std::uint16_t method = kMethodZlib;
-    Buffer stored = compress ? SmallestStream(payload) : Buffer{};
-    if (stored.empty() || stored.size() >= payload.size()) {
-        stored = payload;
+    Buffer stored, byParts;
+    if (compress) {
+        stored = SmallestStream(payload.bytes);
+        if (!payload.parts.empty() && DeflateByParts(payload, &byParts) &&
+            (stored.empty() || byParts.size() < stored.size()))
+            stored.swap(byParts);
+    }
+    if (stored.empty() || stored.size() >= payload.bytes.size()) {
+        stored = payload.bytes;
         method = kMethodStored;
     }
     Buffer out;
@@ -499,7 +239,7 @@ Buffer BuildFile(const std::string& creator, std::uint32_t major, std::uint32_t 
     PutU32(out, minor);
     PutU16(out, static_cast<std::uint16_t>(sections));
     PutU16(out, method);
-    PutU32(out, static_cast<std::uint32_t>(payload.size()));
+    PutU32(out, static_cast<std::uint32_t>(payload.bytes.size()));
     PutU32(out, static_cast<std::uint32_t>(stored.size()));
     PutU32(out, 0);
     PutU32(out, Checksum(out.data(), stored.data(), stored.size()));
@@ -510,7 +250,7 @@ Buffer BuildFile(const std::string& creator, std::uint32_t major, std::uint32_t 
 }  // namespace detail
 
 std::vector<std::uint8_t> EncodeFile(const Q70File& file) {
-    return detail::BuildFile(file.creator, file.major, file.minor, file.sections.size(), EncodePayload(file));
+    return detail::BuildFile(file.creator, file.major, file.minor, file.sections.size(), Encode(file));
 }
 
 ReadResult ReadPayload(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>* payload) {
@@ -531,8 +271,10 @@ ReadResult ReadFile(const std::uint8_t* data, std::size_t size, Q70File* out) {
     if (ReadResult r = ReadPayload(data, size, &payload); !r) return r;
     Header h;
     ReadHeader(data, size, &h);
-    PayloadParser parser(payload.data(), payload.size());
-    if (ReadResult r = parser.Parse(h.sections, out); !r) return r;
+    const ReadResult r = h.version == kQ70FormatVersion
+                             ? detail::ParsePayload(payload.data(), payload.size(), h.sections, out)
+                             : detail::ParsePayloadV1(payload.data(), payload.size(), h.sections, out);
+    if (!r) return r;
     if (out) {
         out->creator = h.creator;
         out->major = h.major;

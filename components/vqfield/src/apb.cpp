@@ -12,9 +12,12 @@ constexpr std::uint8_t kMagic[4] = {'V', 'Q', 'A', 'B'};
 constexpr std::uint32_t kMaxBody = 256 * 1024;  // the VQ's application memory
 
 std::uint32_t Le32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
 }
-std::uint16_t Le16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
+std::uint16_t Le16(const std::uint8_t* p) {
+    return std::uint16_t(p[0] | p[1] << 8);
+}
 void Put32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
 }
@@ -33,8 +36,12 @@ std::string Upper(std::string text) {
     return text;
 }
 
-bool IsProgramIdText(const std::string& text) { return IsHexText(text, 16); }
-bool IsSarvikIdText(const std::string& text) { return IsHexText(text, 12); }
+bool IsProgramIdText(const std::string& text) {
+    return IsHexText(text, 16);
+}
+bool IsSarvikIdText(const std::string& text) {
+    return IsHexText(text, 12);
+}
 bool IsVqProgramId(const std::string& programId) {
     const std::string up = Upper(programId);
     return up == kVq70ProgramId || up == kVq71ProgramId;
@@ -72,7 +79,8 @@ std::vector<std::uint8_t> MakeApb(const std::string& programId, const std::vecto
     out[4] = 1;  // format version
     out[6] = std::uint8_t(kApbHeaderSize);
     if (IsProgramIdText(programId))
-        for (int i = 0; i < 8; ++i) out[8 + i] = std::uint8_t(HexVal(programId[2 * i]) << 4 | HexVal(programId[2 * i + 1]));
+        for (int i = 0; i < 8; ++i)
+            out[8 + i] = std::uint8_t(HexVal(programId[2 * i]) << 4 | HexVal(programId[2 * i + 1]));
     Put32(out.data() + 16, std::uint32_t(body.size()));
     std::copy(body.begin(), body.end(), out.begin() + kApbHeaderSize);
     std::uint32_t crc = Crc32(out.data(), 28);
@@ -120,7 +128,9 @@ std::string CheckQ70(const std::vector<std::uint8_t>& bytes) {
     static const std::uint8_t magic[4] = {0x51, 0x37, 0x30, 0x1A};
     if (bytes.size() < 48) return "database shorter than its header";
     if (std::memcmp(bytes.data(), magic, 4) != 0) return "not a compressed database (bad magic)";
-    if (Le16(bytes.data() + 4) != 1) return "unknown database format version";
+    // Version 1 and the current version 2 differ only inside the payload.
+    if (const std::uint16_t v = Le16(bytes.data() + 4); v != 1 && v != 2)
+        return "unknown database format version";
     if (Le16(bytes.data() + 6) != 48) return "bad database header size";
     const std::uint32_t payload = Le32(bytes.data() + 32);
     const std::uint32_t stored = Le32(bytes.data() + 36);

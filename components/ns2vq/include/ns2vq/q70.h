@@ -13,7 +13,9 @@
 namespace ns2vq {
 
 inline constexpr char kQ70Magic[4] = {'Q', '7', '0', '\x1a'};
-inline constexpr std::uint16_t kQ70FormatVersion = 1;
+// The version this library writes, and the oldest it still reads.
+inline constexpr std::uint16_t kQ70FormatVersion = 2;
+inline constexpr std::uint16_t kQ70OldestFormatVersion = 1;
 inline constexpr std::size_t kQ70HeaderSize = 48;
 inline constexpr std::size_t kQ70CreatorSize = 12;
 inline constexpr char kQ70Creator[] = "br2vq70_b";
@@ -42,7 +44,7 @@ inline constexpr std::uint32_t kFlagNvRecords = 0x001;  // store network variabl
 inline constexpr std::uint32_t kFlagCpRecords = 0x100;  // store configuration values, check their rule
 inline constexpr std::uint32_t kKnownFlags = kFlagNvRecords | kFlagCpRecords;
 
-// Record types inside a section.
+// What an object is stored as (version 1 files also have repeat records).
 enum class RecordType : std::uint8_t { Vq = 1, NearDevice = 2, Router = 3, FarDevice = 4, Repeat = 5 };
 
 // One hierarchy: its VQ (the section's key), then the devices on the VQ's
@@ -68,8 +70,8 @@ struct ReadResult {
     explicit operator bool() const { return status == 0; }
 };
 
-// The records in their uncompressed form (string tables, shared lists,
-// section directory, records), as the header's payload sizes count them.
+// The records in their uncompressed form (text table, shared lists, section
+// directory, record columns), as the header's payload sizes count them.
 std::vector<std::uint8_t> EncodePayload(const Q70File& file);
 // A whole file: header and zlib-compressed payload.
 std::vector<std::uint8_t> EncodeFile(const Q70File& file);
