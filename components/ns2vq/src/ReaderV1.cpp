@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "PayloadReader.h"
+#include "Records.h"
 
 namespace ns2vq::detail {
 
@@ -16,11 +17,8 @@ constexpr std::uint32_t kDecimal = 1;  // shared prefix, then a decimal number a
 constexpr std::uint32_t kRepeat = 2;   // the previous number entry again, n more times
 constexpr std::uint32_t kBase36 = 3;   // shared prefix, then a 0-9A-Z number as a difference
 
-int DigitValue(char c, int base) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (base == 36 && c >= 'A' && c <= 'Z') return c - 'A' + 10;
-    return -1;
-}
+using records::DigitValue;
+using records::NumberText;
 
 // Start of the trailing number of s in base 10 or 36, spelt without leading
 // zero and short enough for 32 bits, or npos.
@@ -39,15 +37,6 @@ std::int64_t NumberValue(const std::string& digits, int base) {
     return v;
 }
 
-std::string NumberText(std::int64_t value, int base) {
-    static const char* digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    std::string s;
-    do {
-        s.insert(s.begin(), digits[value % base]);
-        value /= base;
-    } while (value);
-    return s;
-}
 }  // namespace strings
 
 class PayloadParser : public TableReader {

@@ -12,6 +12,31 @@ namespace {
 using records::Coded;
 using records::StringOp;
 
+// A string operation: its header (and a literal's length) from ops, the
+// literal's bytes from literals, a difference from numbers. Inline, all
+// three are the same reader.
+bool ReadOp(bytes::Reader& ops, bytes::Reader& literals, bytes::Reader& numbers, StringOp* op) {
+    op->header = ops.Var();
+    switch (op->header & 3) {
+        case records::kOpLiteral: {
+            const std::uint32_t length = ops.Var();
+            if (!ops.ok() || length > literals.Remaining()) return false;
+            op->literal = literals.Text(length);
+            return literals.ok();
+        }
+        case records::kOpDecimal:
+        case records::kOpBase36:
+            op->delta = numbers.SVar();
+            return ops.ok() && numbers.ok();
+        default:
+            return ops.ok();
+    }
+}
+
+bool ReadOp(bytes::Reader& r, StringOp* op) {
+    return ReadOp(r, r, r, op);
+}
+
 class PayloadParser : public TableReader {
 public:
     PayloadParser(const std::uint8_t* data, std::size_t size) : TableReader(data, size) {}
@@ -19,8 +44,9 @@ public:
     ReadResult Parse(std::size_t headerSections, Q70File* out);
 
 private:
-    static bool InlineOp(bytes::Reader& r, StringOp* op);
-    bool RecordOp(bytes::Reader& ops, bytes::Reader& numbers, StringOp* op);
+    bool RecordOp(bytes::Reader& ops, bytes::Reader& numbers, StringOp* op) {
+        return ReadOp(ops, columns_[records::kLiterals], numbers, op);
+    }
     bool Texts();
     bool Directory(std::size_t headerSections);
     bool Columns();
@@ -45,45 +71,6 @@ private:
     records::State state_;
 };
 
-bool PayloadParser::InlineOp(bytes::Reader& r, StringOp* op) {
-    op->header = r.Var();
-    switch (op->header & 3) {
-        case records::kOpLiteral: {
-            const std::uint32_t length = r.Var();
-            if (length > r.Remaining()) return false;
-            op->literal = r.Text(length);
-            break;
-        }
-        case records::kOpDecimal:
-        case records::kOpBase36:
-            op->delta = r.SVar();
-            break;
-        default:
-            break;
-    }
-    return r.ok();
-}
-
-bool PayloadParser::RecordOp(bytes::Reader& ops, bytes::Reader& numbers, StringOp* op) {
-    op->header = ops.Var();
-    switch (op->header & 3) {
-        case records::kOpLiteral: {
-            bytes::Reader& literals = columns_[records::kLiterals];
-            const std::uint32_t length = ops.Var();
-            if (length > literals.Remaining()) return false;
-            op->literal = literals.Text(length);
-            break;
-        }
-        case records::kOpDecimal:
-        case records::kOpBase36:
-            op->delta = numbers.SVar();
-            return ops.ok() && numbers.ok();
-        default:
-            break;
-    }
-    return ops.ok();
-}
-
 bool PayloadParser::Texts() {
     const std::uint32_t count = r_.Var();
     // Every entry takes at least one byte.
@@ -93,7 +80,7 @@ bool PayloadParser::Texts() {
     while (texts_.size() < count) {
         StringOp op;
         std::string s;
-        if (!InlineOp(r_, &op) || !records::Apply(last, op, &s))
+        if (!ReadOp(r_, &op) || !records::Apply(last, op, &s))
             return why_ = "bad entry in the text table", false;
         if (!Spend(s.size())) return why_ = "strings expand beyond the reader's limit", false;
         texts_.push_back(s);
@@ -113,7 +100,7 @@ bool PayloadParser::Directory(std::size_t headerSections) {
     for (Entry& e : directory_) {
         StringOp op;
         e.records = r_.Var();
-        if (!r_.ok() || e.records == 0 || !InlineOp(r_, &op) || !Make(last, op, &e.sarvik)) {
+        if (!r_.ok() || e.records == 0 || !ReadOp(r_, &op) || !Make(last, op, &e.sarvik)) {
             if (why_.empty()) why_ = "bad section directory entry";
             return false;
         }

@@ -8,13 +8,24 @@ namespace ns2vq::records {
 using bytes::PutSVar;
 using bytes::PutVar;
 
-namespace {
-
 int DigitValue(char c, int base) {
     if (c >= '0' && c <= '9') return c - '0';
     if (base == 36 && c >= 'A' && c <= 'Z') return c - 'A' + 10;
     return -1;
 }
+
+std::string NumberText(std::int64_t value, int base, std::size_t width) {
+    static const char* digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::string text;
+    do {
+        text.insert(text.begin(), digits[value % base]);
+        value /= base;
+    } while (value);
+    if (text.size() < width) text.insert(0, width - text.size(), '0');
+    return text;
+}
+
+namespace {
 
 std::size_t MaxDigits(int base) {
     return base == 10 ? 9 : 6;
@@ -56,15 +67,7 @@ bool Apply(const std::string& ref, const StringOp& op, std::string* out) {
     for (std::size_t i = start; i < ref.size(); ++i) value = value * base + DigitValue(ref[i], base);
     value += op.delta;
     if (value < 0 || value > MaxValue(base)) return false;
-    static const char* digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    std::string text;
-    do {
-        text.insert(text.begin(), digits[value % base]);
-        value /= base;
-    } while (value);
-    const std::size_t width = ref.size() - start;
-    if (text.size() < width) text.insert(0, width - text.size(), '0');
-    *out = ref.substr(0, start) + text;
+    *out = ref.substr(0, start) + NumberText(value, base, ref.size() - start);
     return true;
 }
 

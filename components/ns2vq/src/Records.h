@@ -62,6 +62,10 @@ struct StringOp {
     bool operator==(const StringOp&) const = default;
 };
 
+// The value of digit c in base 10 or 36 (0-9 then A-Z), or -1.
+int DigitValue(char c, int base);
+// value in base 10 or 36, padded with zeros to width digits.
+std::string NumberText(std::int64_t value, int base, std::size_t width = 0);
 // The trailing number a number operation counts from: its start in ref, or
 // npos when ref does not end in a digit of that base. At most 9 decimal or 6
 // base-36 digits are taken, leading zeros included; the width is kept.

@@ -4,24 +4,43 @@
 
 namespace ns2vq::detail {
 
-bool TableReader::NvLists() {
-    const std::uint32_t count = r_.Var();
-    if (!r_.ok() || count > r_.Remaining()) return why_ = "bad NV list count", false;
-    nvLists_.resize(count);
-    for (auto& list : nvLists_) {
-        const std::uint32_t n = r_.Var();
-        if (!r_.ok() || n > r_.Remaining() / 3) return why_ = "bad NV list length", false;
+namespace {
+
+// A list table: a count, then lists of entries, each entry at least 3 bytes.
+template <typename Entry, typename ReadEntry>
+bool ReadLists(bytes::Reader& r, std::vector<std::vector<Entry>>& lists, const std::string& what,
+               std::string& why, ReadEntry readEntry) {
+    const std::uint32_t count = r.Var();
+    if (!r.ok() || count > r.Remaining()) return why = "bad " + what + " list count", false;
+    lists.resize(count);
+    for (auto& list : lists) {
+        const std::uint32_t n = r.Var();
+        if (!r.ok() || n > r.Remaining() / 3) return why = "bad " + what + " list length", false;
         list.resize(n);
-        for (ovx::NvInfo& nv : list) {
-            nv.index = r_.SVar();
-            if (!Text(r_, &nv.name)) return why_ = "bad NV name", false;
-            const std::uint32_t typeAndFlag = r_.Var();
-            if (!r_.ok() || (typeAndFlag >> 1) >= texts_.size()) return why_ = "bad NV type", false;
-            nv.type = texts_[typeAndFlag >> 1];
-            nv.nodeObject = (typeAndFlag & 1) != 0;
-        }
+        for (Entry& entry : list)
+            if (!readEntry(entry)) return why = "bad " + what + " entry", false;
     }
     return true;
+}
+
+}  // namespace
+
+bool TableReader::NvLists() {
+    return ReadLists(r_, nvLists_, "NV", why_, [this](ovx::NvInfo& nv) {
+        nv.index = r_.SVar();
+        if (!Text(r_, &nv.name)) return false;
+        const std::uint32_t typeAndFlag = r_.Var();
+        if (!r_.ok() || (typeAndFlag >> 1) >= texts_.size()) return false;
+        nv.type = texts_[typeAndFlag >> 1];
+        nv.nodeObject = (typeAndFlag & 1) != 0;
+        return true;
+    });
+}
+
+bool TableReader::CpLists() {
+    return ReadLists(r_, cpLists_, "CP", why_, [this](ovx::CpInfo& cp) {
+        return Text(r_, &cp.name) && Value(r_, &cp.value) && Value(r_, &cp.defaultValue);
+    });
 }
 
 bool TableReader::Value(bytes::Reader& r, ovx::Value* v) {
@@ -41,22 +60,6 @@ bool TableReader::Value(bytes::Reader& r, ovx::Value* v) {
         default:
             return false;
     }
-}
-
-bool TableReader::CpLists() {
-    const std::uint32_t count = r_.Var();
-    if (!r_.ok() || count > r_.Remaining()) return why_ = "bad CP list count", false;
-    cpLists_.resize(count);
-    for (auto& list : cpLists_) {
-        const std::uint32_t n = r_.Var();
-        if (!r_.ok() || n > r_.Remaining() / 3) return why_ = "bad CP list length", false;
-        list.resize(n);
-        for (ovx::CpInfo& cp : list) {
-            if (!Text(r_, &cp.name) || !Value(r_, &cp.value) || !Value(r_, &cp.defaultValue))
-                return why_ = "bad CP entry", false;
-        }
-    }
-    return true;
 }
 
 }  // namespace ns2vq::detail
