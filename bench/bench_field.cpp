@@ -181,7 +181,8 @@ int main(int argc, char** argv) {
             "unlimited rate, TCP to vqsim: load of one VQ (64 KiB image, 578 B event list, 1 KiB program, "
             "32 KiB database)\n  median %.2f ms, min %.2f ms, max %.2f ms over %zu runs (target < 50 ms)\n",
             runs[runs.size() / 2], runs.front(), runs.back(), runs.size());
-        for (const auto& [name, times] : steps) std::printf("    %-34s median %7.2f ms\n", name, median(times));
+        for (const auto& [name, times] : steps)
+            std::printf("    %-34s median %7.2f ms\n", name, median(times));
 
         constexpr std::uint64_t kRate = 78125;
         admin.SetRate(1, kRate);

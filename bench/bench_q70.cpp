@@ -16,6 +16,7 @@
 
 #include "Compressor.h"
 #include "FileBuilder.h"
+#include "XzSize.h"
 #include "ns2vq/q70.h"
 
 namespace {
@@ -204,22 +205,6 @@ Written Write(const Site& site) {
     return w;
 }
 
-// Size of xz -9e's output for these bytes, or -1 without xz.
-double XzSize(const std::vector<std::uint8_t>& bytes) {
-    const auto path = std::filesystem::temp_directory_path() / ("bench_q70_" + std::to_string(bytes.size()));
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    const std::string cmd = "xz -9e -c '" + path.string() + "' 2>/dev/null | wc -c";
-    double size = -1;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        long n = 0;
-        if (std::fscanf(p, "%ld", &n) == 1 && n > 0) size = static_cast<double>(n);
-        pclose(p);
-    }
-    std::filesystem::remove(path);
-    return size;
-}
-
 void BM_WriteQ70(benchmark::State& state) {
     const Site site = MakeSite(static_cast<int>(state.range(0)));
     Written w;
@@ -231,7 +216,7 @@ void BM_WriteQ70(benchmark::State& state) {
         state.SkipWithError("file does not verify");
     state.counters["q70_bytes"] = static_cast<double>(w.file.size());
     state.counters["expanded_bytes"] = static_cast<double>(w.payload.size() + ns2vq::kQ70HeaderSize);
-    state.counters["xz9e_bytes"] = XzSize(w.stored);
+    state.counters["xz9e_bytes"] = benchq70::XzSize(w.stored);
     state.counters["devices"] = static_cast<double>(state.range(0));
 }
 BENCHMARK(BM_WriteQ70)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);

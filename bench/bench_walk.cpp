@@ -2,7 +2,8 @@
 // near-channel devices, one router and far-channel devices spread over child
 // subsystems. Prints the time of CompressDatabase per site size, the growth
 // from the smallest to the largest site, the process's peak memory and the
-// size of the compressed file.
+// size of the compressed file, with what xz -9e makes of the same file in
+// its uncompressed form (header included) when xz is installed.
 //
 //   bench_walk [--sizes 5000,10000,20000] [--repeat 3] [--keep DIR]
 //
@@ -22,6 +23,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "XzSize.h"
 #include "app/context/SetupContext.h"
 #include "log/Log.h"
 
@@ -62,7 +64,8 @@ json Site(const std::string& network, int devices) {
         const int nearCh = 2 * h + 1, farCh = 2 * h + 2;
         channels.push_back({{"id", nearCh}, {"name", "Near " + std::to_string(h + 1)}});
         channels.push_back({{"id", farCh}, {"name", "Far " + std::to_string(h + 1)}});
-        const std::string hname = "H" + std::to_string(h + 1);
+        std::string hname = "H";
+        hname += std::to_string(h + 1);
         json root = {
             {"name", hname},
             {"devices",
@@ -137,8 +140,8 @@ int main(int argc, char** argv) {
     qputenv("OVX_HOME", dataFolder.toUtf8());
     const QString ovxctl = QCoreApplication::applicationDirPath() + "/ovxctl";
 
-    std::printf("%8s %10s %10s %10s %12s %12s\n", "devices", "best ms", "median ms", "import s", "peak MiB",
-                "q70 bytes");
+    std::printf("%8s %10s %10s %10s %12s %12s %12s\n", "devices", "best ms", "median ms", "import s",
+                "peak MiB", "q70 bytes", "xz -9e bytes");
     double firstBest = 0, lastBest = 0;
     for (int size : sizes) {
         const std::string network = "Bench" + std::to_string(size);
@@ -197,8 +200,14 @@ int main(int argc, char** argv) {
         const double best = times.front();
         if (firstBest == 0) firstBest = best;
         lastBest = best;
-        std::printf("%8d %10.1f %10.1f %10.2f %12.1f %12lld\n", size, best, times[times.size() / 2],
-                    importSeconds, PeakRssKiB() / 1024.0, static_cast<long long>(QFileInfo(output).size()));
+        const double peakMiB = PeakRssKiB() / 1024.0;
+        QFile written(output);
+        written.open(QIODevice::ReadOnly);
+        const QByteArray bytes = written.readAll();
+        const double xz =
+            benchq70::XzSize(benchq70::StoredForm(std::vector<std::uint8_t>(bytes.begin(), bytes.end())));
+        std::printf("%8d %10.1f %10.1f %10.2f %12.1f %12lld %12.0f\n", size, best, times[times.size() / 2],
+                    importSeconds, peakMiB, static_cast<long long>(bytes.size()), xz);
         std::fflush(stdout);
     }
     if (sizes.size() > 1)
