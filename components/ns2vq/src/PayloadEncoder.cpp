@@ -142,25 +142,19 @@ void PayloadEncoder::Add(const Coded& r) {
     Remember(r);
 }
 
-void PayloadEncoder::FlushCopy() {
+void PayloadEncoder::PutPending(records::Columns& c) const {
     if (copyCount_ >= records::kMinCopy) {
-        columns_[records::kKinds].push_back(records::kKindCopy);
-        PutVar(columns_[records::kCopies], copyDistance_ - 1);
-        PutVar(columns_[records::kCopies], copyCount_ - records::kMinCopy);
+        c[records::kKinds].push_back(records::kKindCopy);
+        PutVar(c[records::kCopies], copyDistance_ - 1);
+        PutVar(c[records::kCopies], copyCount_ - records::kMinCopy);
     } else if (copyCount_ == 1) {
-        records::Put(columns_, history_.back());
+        records::Put(c, history_.back());  // too short for a copy
     }
-    copyCount_ = copyDistance_ = 0;
 }
 
-records::Columns PayloadEncoder::Flushed() const {
-    PayloadEncoder copy;
-    copy.columns_ = columns_;
-    copy.history_ = history_;
-    copy.copyCount_ = copyCount_;
-    copy.copyDistance_ = copyDistance_;
-    copy.FlushCopy();
-    return std::move(copy.columns_);
+void PayloadEncoder::FlushCopy() {
+    PutPending(columns_);
+    copyCount_ = copyDistance_ = 0;
 }
 
 void PayloadEncoder::BeginSection(const ovx::DeviceDetails& vq, bool nvRecords, bool cpRecords) {
@@ -196,17 +190,10 @@ std::size_t PayloadEncoder::Size() const {
                     nvLists_.data.size() + VarSize(cpLists_.count) + cpLists_.data.size() +
                     VarSize(static_cast<std::uint32_t>(sections_.size())) + closedEntryBytes_;
     if (!sections_.empty()) n += sections_.back().EntrySize();
-    std::array<std::size_t, records::kColumnCount> pending{};
-    if (copyCount_ >= records::kMinCopy) {
-        pending[records::kKinds] = 1;
-        pending[records::kCopies] = VarSize(copyDistance_ - 1) + VarSize(copyCount_ - records::kMinCopy);
-    } else if (copyCount_ == 1) {
-        records::Columns one;
-        records::Put(one, history_.back());
-        for (std::size_t c = 0; c < records::kColumnCount; ++c) pending[c] = one[c].size();
-    }
+    records::Columns pending;
+    PutPending(pending);
     for (std::size_t c = 0; c < records::kColumnCount; ++c) {
-        const std::size_t len = columns_[c].size() + pending[c];
+        const std::size_t len = columns_[c].size() + pending[c].size();
         n += VarSize(static_cast<std::uint32_t>(len)) + len;
     }
     return n;
@@ -229,7 +216,9 @@ detail::Payload PayloadEncoder::Finish() const {
         PutVar(out, s.records);
         records::PutOp(out, s.sarvik);
     }
-    for (const Buffer& column : Flushed()) {
+    records::Columns columns = columns_;
+    PutPending(columns);
+    for (const Buffer& column : columns) {
         p.parts.push_back(out.size());
         PutVar(out, static_cast<std::uint32_t>(column.size()));
         out.insert(out.end(), column.begin(), column.end());

@@ -55,10 +55,10 @@ private:
     // Adds a coded record: as the continuation of a copy of earlier records,
     // as the start of one, or into the columns.
     void Add(const records::Coded& r);
+    // Writes the copy being gathered (or the one record it holds) into c.
+    void PutPending(records::Columns& c) const;
     void FlushCopy();
     void Remember(const records::Coded& r);
-    // The columns with the pending copy written out.
-    records::Columns Flushed() const;
 
     TextTable texts_;
     ListTable nvLists_;
