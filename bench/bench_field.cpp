@@ -8,9 +8,6 @@
 //    the wire time the channel's rate and per-frame overhead predict
 //    (vqfield::WireTime; docs/wire.md). Target: within 10%.
 // Prints the figures; it does not pass or fail.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,8 +22,7 @@
 #include "ovx/ovx.h"
 #include "vqfield/apb.h"
 #include "vqfield/client.h"
-
-extern char** environ;
+#include "vqfield/daemon.h"
 
 namespace {
 
@@ -37,35 +33,6 @@ using vqfield::Bytes;
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
-
-struct Daemon {
-    pid_t pid = -1;
-    int port = 0;
-    explicit Daemon(const std::string& exe) {
-        int out[2];
-        if (pipe(out) != 0) throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&fa, out[0]);
-        const char* argv[] = {exe.c_str(), "serve", "--port", "0", "--units", "0", nullptr};
-        const int rc = posix_spawn(&pid, exe.c_str(), &fa, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        close(out[1]);
-        if (rc != 0) throw std::runtime_error("cannot start " + exe);
-        FILE* f = fdopen(out[0], "r");
-        char line[256] = {};
-        const bool ok =
-            fgets(line, sizeof line, f) && std::sscanf(line, "vqsim listening on 127.0.0.1:%d", &port) == 1;
-        fclose(f);
-        if (!ok) throw std::runtime_error("vqsim did not start");
-    }
-    ~Daemon() {
-        kill(pid, SIGKILL);
-        int st = 0;
-        waitpid(pid, &st, 0);
-    }
-};
 
 // A database the unit accepts: the compressed-database header (magic,
 // version, sizes, checksum) over a pattern payload of `size` bytes in all.
@@ -97,8 +64,8 @@ int main(int argc, char** argv) {
     fs::create_directories(root / "data");
     int rc = 0;
     try {
-        Daemon daemon(vqsim);
-        const std::string endpoint = "tcp:127.0.0.1:" + std::to_string(daemon.port);
+        const vqfield::DaemonProcess daemon(vqsim, 0);
+        const std::string endpoint = daemon.endpoint();
         vqfield::Client admin(vqfield::Connect(endpoint));
         const std::string unit = admin.AddUnit(vqfield::kVq70ProgramId);
         std::ofstream(root / "data" / "interfaces.json")

@@ -3,13 +3,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
-
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "vqfield/client.h"
+#include "vqfield/daemon.h"
 
 namespace vqtest {
 
@@ -26,18 +25,10 @@ inline vqfield::Code CodeOf(const std::function<void()>& f) {
 }
 std::string ViaName(const ::testing::TestParamInfo<Via>& info);
 
-// A running `vqsim serve` on a free port; killed and reaped on destruction.
-class Daemon {
+// The vqsim built beside the tests, serving this many units.
+class Daemon : public vqfield::DaemonProcess {
 public:
     explicit Daemon(int units = 0);
-    ~Daemon();
-    int port() const { return port_; }
-    std::string endpoint() const { return "tcp:127.0.0.1:" + std::to_string(port_); }
-    void Kill();
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
 };
 
 class FieldTest : public ::testing::TestWithParam<Via> {
