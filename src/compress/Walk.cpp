@@ -173,17 +173,15 @@ std::uint16_t RouterStep(CSetupContext& ctx, const SubsystemPtr& subsystem, cons
     const auto router = routers->Item(1);
     const std::int16_t handle = router->Handle();
     const std::string name = router->Name();
-    // The hierarchy's router listed again in another of its subsystems is the
-    // same single router, not a router shared with another hierarchy.
-    if (ctx.m_hierRouters.Contains(RouterKey(handle))) return 0;
+    // A router is accepted once per run: met again, in this hierarchy or
+    // another, it is refused by name.
     if (ctx.m_runRouters.Contains(RouterKey(handle))) {
         ctx.m_failedName = Q(name);
         return WALK_ROUTER_IN_SEVERAL_HIERARCHIES;
     }
-    // A VQ serves one local router: a different one elsewhere in the
-    // hierarchy is the same fault as two in one subsystem.
-    if (ctx.m_hierRouters.GetCount() > 0) return ns2vq::N2VSTS_TWO_LOCAL_ROUTERS;
     if (ctx.m_cancelRequested) return WALK_CANCELLED;
+    // A second, different router elsewhere in the hierarchy goes to the
+    // library like any other, which refuses it under its own name.
 
     ctx.m_runRouters.AddTail(RouterKey(handle));
     ctx.m_hierRouters.AddTail(RouterKey(handle));
@@ -302,10 +300,6 @@ int CSetupContext::CompressDatabase(const QString& fileName, const QStringList& 
         errorText = QString::fromUtf8(e.what());
     }
 
-    const QString name = status == WALK_OBJECT_SERVER_ERROR ? errorText : m_failedName;
-    for (const QString& line : CompressStatusLines(status, name)) out->AddLine(line);
-    out->AddLine(QString());
-
     // Clean-up must not stop the file being closed; a second error here adds
     // nothing the log does not already say.
     if (longOperation) {
@@ -320,11 +314,23 @@ int CSetupContext::CompressDatabase(const QString& fileName, const QStringList& 
         } catch (const std::exception&) {
         }
     }
+    // A run the walk finished is a success only once the library has written,
+    // verified and moved the file into place; its verdict replaces ours.
+    std::uint16_t closed = status;
     try {
-        ns2vq::CloseCompressedFile(status);
-    } catch (const std::exception&) {
+        closed = Low16(ns2vq::CloseCompressedFile(status));
+    } catch (const std::exception& e) {
+        closed = WALK_OBJECT_SERVER_ERROR;
+        errorText = QString::fromUtf8(e.what());
     }
     ns2vq::AttachDatabase(nullptr);
+    if (status == 0) status = closed;
+
+    // The result lines come once the file is closed, so that they tell what
+    // is on disk.
+    const QString name = status == WALK_OBJECT_SERVER_ERROR ? errorText : m_failedName;
+    for (const QString& line : CompressStatusLines(status, name)) out->AddLine(line);
+    out->AddLine(QString());
 
     if (status == WALK_CANCELLED) return kCancelled;
     return status == 0 ? 0 : kCompressFailed;

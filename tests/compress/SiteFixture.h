@@ -50,7 +50,8 @@ public:
     bool Imported() const { return m_imported; }
     QString ImportError() const { return m_importError; }
     QString DataFolder() const { return m_dir.path() + "/ovx"; }
-    QString OutputPath() const { return m_dir.path() + "/out/site.q70"; }
+    QString OutputPath() const { return m_output.isEmpty() ? m_dir.path() + "/out/site.q70" : m_output; }
+    void SetOutputPath(const QString& path) { m_output = path; }
     QString Dir() const { return m_dir.path(); }
 
     // Opens the database in a fresh wizard context and compresses the given
@@ -71,6 +72,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_output;
     bool m_imported = false;
     QString m_importError;
     std::unique_ptr<ovx::ObjectServer> m_server;

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <csignal>
 
@@ -104,6 +105,61 @@ TEST(Vqtool, SuccessAndFailurePrintTheProgressAndWriteTheLog) {
     EXPECT_TRUE(all.contains("Adding VQ device: VQ1\r\n"));
     EXPECT_TRUE(all.contains("Compression SUCCESSFUL\r\n"));
     EXPECT_TRUE(all.contains("************************* End Compression\r\n"));
+}
+
+// Where the file cannot go: a folder that is missing or cannot be written to
+// is a set-up error said as such; a target the library cannot replace fails
+// the run.
+TEST(Vqtool, OutputThatCannotBeWrittenIsNeverASuccess) {
+    SiteFixture site("A: vq VQ1@1; dev N1@1");
+    ASSERT_TRUE(site.Imported()) << site.ImportError().toStdString();
+    const QString folderTarget = site.Dir() + "/out/folder.q70";
+    ASSERT_TRUE(QDir().mkpath(folderTarget + "/inside"));
+    struct Case {
+        QString output;
+        int exit;
+        const char* says;  // on stdout for a failed run, on stderr for a set-up error
+    };
+    const std::vector<Case> cases = {
+        {folderTarget, 1, "Compression FAILED:\nFile integrity error.\n"},
+        {site.Dir() + "/missing/x.q70", 2, "does not exist"},
+        // Not even root may create files here.
+        {"/sys/x.q70", 2, "The directory /sys cannot be written to."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output.toStdString());
+        QString out, err;
+        EXPECT_EQ(site.RunTool("vqtool",
+                               {"compress", "--network", "Plant", "--subsystem", "A", "--output", c.output},
+                               &out, &err),
+                  c.exit);
+        EXPECT_TRUE((c.exit == 1 ? out : err).contains(c.says)) << out.toStdString() << err.toStdString();
+        EXPECT_FALSE(out.contains("SUCCESSFUL"));
+    }
+    EXPECT_TRUE(QFileInfo(folderTarget).isDir());
+}
+
+TEST(Vqtool, SecondCtrlCLeavesNoTemporaryFile) {
+    std::string text = "A: vq VQ1@1";
+    for (int i = 0; i < 3000; ++i) text += "; dev D" + std::to_string(i) + "@1 loc=" + std::to_string(i);
+    SiteFixture site(text);
+    ASSERT_TRUE(site.Imported()) << site.ImportError().toStdString();
+
+    QProcess process;
+    process.setProcessEnvironment(site.ToolEnvironment());
+    process.start(BinPath("vqtool"),
+                  {"compress", "--network", "Plant", "--subsystem", "A", "--output", site.OutputPath()});
+    ASSERT_TRUE(process.waitForStarted());
+    QByteArray out;
+    while (!out.contains("Adding near channel device:") && process.waitForReadyRead(60000))
+        out += process.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("Adding near channel device:")) << out.toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_FALSE(QFile::exists(site.OutputPath()));
+    const QStringList left = QDir(site.Dir() + "/out").entryList({"*.tmp*"}, QDir::AllEntries | QDir::Hidden);
+    EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
 }
 
 TEST(Vqtool, CtrlCCancelsTheRunAndExitsWithThree) {

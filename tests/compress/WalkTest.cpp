@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <functional>
 
 #include "SiteFixture.h"
 #include "compress/CompressStatus.h"
@@ -50,9 +52,10 @@ struct WalkCase {
     const char* site;
     QStringList paths;
     int result;
-    QStringList added;         // "Adding ..." lines in order
-    QStringList ending;        // the status lines of the run
-    bool lastRefused = false;  // the library refused the last object handed over
+    QStringList added;               // "Adding ..." lines in order
+    QStringList ending;              // the status lines of the run
+    bool lastRefused = false;        // the library refused the last object handed over
+    const char* errNames = nullptr;  // the object the library's .err file names
 };
 
 const std::vector<WalkCase> kCases = {
@@ -132,18 +135,20 @@ const std::vector<WalkCase> kCases = {
      0,
      {"Adding VQ device: VQ1", "Adding near channel device: N1"},
      {"Compression SUCCESSFUL"}},
-    {"router listed twice in one hierarchy is added once",
+    {"router met again in its own hierarchy is refused by name",
      "A: vq VQ1@1; router R1 1>2\nA.B: router R1 1>2; dev F1@2",
-     {"A"},
-     0,
-     {"Adding VQ device: VQ1", "Adding router: R1", "Adding far channel device: F1"},
-     {"Compression SUCCESSFUL"}},
-    {"a second router elsewhere in the hierarchy",
-     "A: vq VQ1@1; router R1 1>2\nA.B: router R2 1>3; dev F1@2",
      {"A"},
      kCompressFailed,
      {"Adding VQ device: VQ1", "Adding router: R1"},
-     Failed({kTwoRouters, "Use your network tool to fix this problem and re-run this compression utility."})},
+     Failed({"The router R1 appears in multiple subsystem hierarchy.", kBrallor})},
+    {"a second router elsewhere in the hierarchy is the library's to refuse",
+     "A: vq VQ1@1; router R1 1>2\nA.B: router R2 1>3; dev F1@2",
+     {"A"},
+     kCompressFailed,
+     {"Adding VQ device: VQ1", "Adding router: R1", "Adding router: R2"},
+     Failed({kTwoRouters, "Use your network tool to fix this problem and re-run this compression utility."}),
+     true,
+     "R2"},
     {"router in two selected hierarchies",
      "A: vq VQ1@1; router R1 1>2\nB: vq VQ2@3; router R1 1>2",
      {"A", "B"},
@@ -183,7 +188,59 @@ TEST(CompressDatabase, WalkRulesOnSmallSites) {
                 << listed[i].toStdString();
         }
         EXPECT_EQ(QFile::exists(site.OutputPath()), c.result == 0);
+        if (c.errNames) {
+            QFile err(site.OutputPath() + ".err");
+            ASSERT_TRUE(err.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(err.readAll().contains(QByteArray("\"") + c.errNames + "\""));
+        }
     }
+}
+
+// The file is a success only once it is on disk: the library's verdict on
+// writing it, verifying it and moving it into place decides the run.
+TEST(CompressDatabase, TargetThatCannotBeReplacedFailsTheRun) {
+    SiteFixture site("A: vq VQ1@1; dev N1@1");
+    ASSERT_TRUE(site.Imported()) << site.ImportError().toStdString();
+    struct Case {
+        const char* title;
+        std::function<void(const QString&)> prepare;  // makes the target unreplaceable
+    };
+    const std::vector<Case> cases = {
+        {"the target is an existing folder", [](const QString& p) { QDir().mkpath(p + "/inside"); }},
+        {"the target is an empty folder", [](const QString& p) { QDir().mkpath(p); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        const QString target = site.Dir() + "/out/" + c.title + ".q70";
+        c.prepare(target);
+        site.SetOutputPath(target);
+        EXPECT_EQ(site.Compress({"A"}), kCompressFailed);
+        EXPECT_EQ(ResultLines(site.View().Lines()),
+                  (QStringList{"Compression FAILED:", "File integrity error."}));
+        EXPECT_FALSE(site.View().Lines().contains("Compression SUCCESSFUL"));
+        EXPECT_TRUE(QFileInfo(target).isDir());
+        // The reason is in the library's error file, and nothing temporary is left.
+        QFile err(target + ".err");
+        ASSERT_TRUE(err.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(err.readAll().contains("cannot move the file into place"));
+        EXPECT_TRUE(
+            QDir(site.Dir() + "/out").entryList({"*.tmp*"}, QDir::AllEntries | QDir::Hidden).isEmpty());
+    }
+}
+
+// Nothing temporary stands beside the target while the run walks: a process
+// killed then leaves nothing behind.
+TEST(CompressDatabase, NoTemporaryFileWhileWalking) {
+    SiteFixture site("A: vq VQ1@1; dev N1@1; dev N2@1");
+    ASSERT_TRUE(site.Imported()) << site.ImportError().toStdString();
+    QStringList seen;
+    site.View().onText = [&](const QString& text) {
+        if (text.startsWith("Adding near channel device"))
+            seen << QDir(site.Dir() + "/out").entryList({"*.tmp*"}, QDir::AllEntries | QDir::Hidden);
+    };
+    ASSERT_EQ(site.Compress({"A"}), 0);
+    EXPECT_TRUE(seen.isEmpty()) << seen.join(' ').toStdString();
+    EXPECT_TRUE(QDir(site.Dir() + "/out").entryList({"*.tmp*"}, QDir::AllEntries | QDir::Hidden).isEmpty());
 }
 
 TEST(CompressDatabase, ProgressLinesOfOneRun) {

@@ -8,6 +8,7 @@
 #include "HeadlessIo.h"
 #include "app/context/SetupContext.h"
 #include "compress/CompressStatus.h"
+#include "compress/TargetFolder.h"
 #include "log/Log.h"
 
 const char* const kCompressUsage =
@@ -107,8 +108,10 @@ bool ParseCompressArgs(const QStringList& words, CompressArgs& args, QString& er
 int RunCompress(const CompressArgs& args, const std::string& dataFolder) {
     const QFileInfo target(args.output);
     const QString path = QDir::toNativeSeparators(target.absoluteFilePath());
-    if (!target.absoluteDir().exists()) {
-        Complain(QStringLiteral("the directory of %1 does not exist").arg(path));
+    // A folder that cannot take the file is a set-up error, said as such.
+    QString folder;
+    if (const FolderState state = CheckTargetFolder(path, &folder); state != FolderState::Usable) {
+        Complain(TargetFolderMessage(state, folder));
         return kExitUsage;
     }
 

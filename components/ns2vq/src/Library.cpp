@@ -3,6 +3,8 @@
 // the run closes with status 0. The side files .lst and .log are written as
 // the run goes, .err when it fails.
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,7 +44,7 @@ std::string StatusText(std::uint16_t status) {
 
 struct Run {
     std::string target;
-    std::string temp;  // empty when the open failed
+    std::string temp;  // the finished file on its way to the target; empty before the close
     std::string creator;
     std::uint32_t major = 0, minor = 0;
     std::unique_ptr<Compressor> compressor;
@@ -106,9 +108,9 @@ std::uint32_t Library::Open(const char* path, const char* creator, std::uint32_t
     run.major = major;
     run.minor = minor;
     std::error_code ec;
-    fs::remove(run.target + ".err", ec);  // an older run's verdict must not be filed with this one
-    run.log.open(run.target + ".log", std::ios::binary | std::ios::trunc);
-    run.lst.open(run.target + ".lst", std::ios::binary | std::ios::trunc);
+    fs::remove(run.target + kSideFileErr, ec);  // an older run's verdict must not be filed with this one
+    run.log.open(run.target + kSideFileLog, std::ios::binary | std::ios::trunc);
+    run.lst.open(run.target + kSideFileList, std::ios::binary | std::ios::trunc);
     Log("OpenCompressedFile \"" + run.target + "\" creator \"" + run.creator + "\" version " +
         std::to_string(major) + "." + std::to_string(minor));
 
@@ -119,18 +121,19 @@ std::uint32_t Library::Open(const char* path, const char* creator, std::uint32_t
         return Fail({N2VSTS_NOT_IMPLEMENTED, file,
                      "major database version " + std::to_string(major) + "; this library writes version " +
                          std::to_string(kQ70WrittenMajor)});
-    // The temporary file beside the target proves the folder is writable and
-    // later receives the finished file, which is then renamed over the target.
-    std::string tmpl = run.target + ".tmpXXXXXX";
-    const int fd = mkstemp(tmpl.data());
+    // A probe beside the target proves the folder is writable. It is removed
+    // at once: the finished file gets its own temporary file only when the
+    // run closes, so a run killed while walking leaves nothing behind.
+    std::string probe = run.target + ".tmpXXXXXX";
+    const int fd = mkstemp(probe.data());
     if (fd < 0)
         return Fail({N2VSTS_BAD_PARMS, file,
                      "cannot create a temporary file beside it: " + std::string(std::strerror(errno))});
     ::close(fd);
-    run.temp = tmpl;
+    ::unlink(probe.c_str());
     run.compressor = std::make_unique<Compressor>(std::vector<int>{});
     open_ = true;
-    Log("  opened; writing to \"" + run.temp + "\"");
+    Log("  opened");
     return N2VSTS_OK;
 }
 
@@ -223,6 +226,14 @@ std::uint16_t Library::WriteTarget(std::string* why) {
     const detail::Payload payload = run.compressor->Payload();
     const bytes::Buffer file =
         detail::BuildFile(run.creator, run.major, run.minor, run.compressor->Sections(), payload);
+    std::string tmpl = run.target + ".tmpXXXXXX";
+    const int created = mkstemp(tmpl.data());
+    if (created < 0)
+        return *why = "cannot create a temporary file beside it: " + std::string(std::strerror(errno)),
+               N2VSTS_FILE_INTEGRITY;
+    ::close(created);
+    run.temp = tmpl;
+    Log("  writing to \"" + run.temp + "\"");
     {
         std::ofstream out(run.temp, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
@@ -258,7 +269,7 @@ std::uint16_t Library::WriteTarget(std::string* why) {
 }
 
 void Library::WriteErr(std::uint16_t status) {
-    std::ofstream err(run_->target + ".err", std::ios::binary | std::ios::trunc);
+    std::ofstream err(run_->target + kSideFileErr, std::ios::binary | std::ios::trunc);
     if (!err) return;
     err << "Status: " << StatusText(status) << "\r\n";
     const Verdict* v = run_->failure && run_->failure->status == status ? &*run_->failure : nullptr;
@@ -282,8 +293,21 @@ std::uint32_t Library::Close(std::uint32_t statusIn) {
         Log("  the file already failed with " + StatusText(status) + "; the target is not replaced");
     }
     if (status == N2VSTS_OK && open_) {
+        // An interrupt while the temporary file exists would leave it behind:
+        // held back until it is renamed into place or removed.
+        sigset_t interrupts, previous;
+        sigemptyset(&interrupts);
+        sigaddset(&interrupts, SIGINT);
+        sigaddset(&interrupts, SIGTERM);
+        sigaddset(&interrupts, SIGHUP);
+        pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
         std::string why;
         status = WriteTarget(&why);
+        if (status != N2VSTS_OK && !run_->temp.empty()) {
+            std::error_code ec;
+            fs::remove(run_->temp, ec);
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         if (status != N2VSTS_OK) Fail({status, "the file \"" + run_->target + "\"", why});
     }
     if (status != N2VSTS_OK) {

@@ -10,6 +10,7 @@
 #include "app/PageControls.h"
 #include "app/QtServices.h"
 #include "app/context/SetupContext.h"
+#include "compress/TargetFolder.h"
 #include "compress/ui/CPageSelectDB.h"
 #include "compress/ui/CPageSelectSubsys.h"
 #include "log/Log.h"
@@ -158,6 +159,16 @@ int CPageCompress::Compress() {
             LogWrite(QStringLiteral("Failed to create the directory."));
             return 1;
         }
+    }
+
+    // The compressor would only say N2VSTS_BAD_PARMS for a folder it cannot
+    // write in.
+    if (CheckTargetFolder(m_strFullPath, &dir) == FolderState::NotWritable) {
+        const QString text = TargetFolderMessage(FolderState::NotWritable, dir);
+        ErrorBox(text);
+        LogWrite(text);
+        m_combo->setFocus();
+        return 1;
     }
 
     if (FileExists(m_strFullPath)) {

@@ -37,6 +37,13 @@ inline constexpr std::uint16_t N2VSTS_NO_LOCATION_ON_SHARED_CHANNEL = 0x2011;
 inline constexpr std::uint16_t N2VSTS_DUPLICATE_ON_CHANNEL = 0x2012;
 inline constexpr std::uint16_t N2VSTS_SECOND_VQ_IN_HIERARCHY = 0x2013;
 
+// The side files of a run, named by appending these to the output's full
+// path, its extension included: the verdict of a failed run, the objects
+// accepted, and the detailed run.
+inline constexpr const char* kSideFileErr = ".err";
+inline constexpr const char* kSideFileList = ".lst";
+inline constexpr const char* kSideFileLog = ".log";
+
 // The database whose objects the next file describes (compression), or whose
 // devices receive a download. Must stay open until CloseCompressedFile or
 // DownloadCompressedFile has returned. Pass null to detach.
