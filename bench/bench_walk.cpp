@@ -24,7 +24,8 @@
 #include <vector>
 
 #include "XzSize.h"
-#include "app/context/SetupContext.h"
+#include "compress/CompressRules.h"
+#include "context/SetupContext.h"
 #include "log/Log.h"
 
 using nlohmann::json;
@@ -186,7 +187,8 @@ int main(int argc, char** argv) {
         for (int r = 0; r < repeat; ++r) {
             QElapsedTimer timer;
             timer.start();
-            const int result = context.CompressDatabase(output, paths, 0x101, &log, 1, 0);
+            const int result = context.m_walk.CompressDatabase(context.m_compressSystem, output, paths,
+                                                               kCompressFlags, &log, 1, 0);
             times.push_back(timer.nsecsElapsed() / 1e6);
             if (result != 0) {
                 std::fprintf(stderr, "compression of %s failed (%d)\n", network.c_str(), result);

@@ -12,7 +12,7 @@
 
 #include "app/MainWizard.h"
 #include "app/SysColorImage.h"
-#include "app/context/SetupContext.h"
+#include "context/SetupContext.h"
 #include "log/Log.h"
 #include "util/Prompter.h"
 

@@ -15,17 +15,19 @@
 #include "compress/ui/CPageCompress.h"
 #include "compress/ui/CPageSelectDB.h"
 #include "compress/ui/CPageSelectSubsys.h"
+#include "context/SetupContext.h"
 #include "load/ui/CPageAppImage.h"
 #include "load/ui/CPageBatch.h"
 #include "load/ui/CPageLoad.h"
 #include "load/ui/CPageLoadOption.h"
 #include "log/Log.h"
-#include "log/LogDetail.h"
 #include "pages/CPageGetFile.h"
 #include "pages/CPageMain.h"
 #include "util/Prompter.h"
 
-CMainWizard::CMainWizard(QWidget* parent) : QDialog(parent) {
+CMainWizard::CMainWizard() : CMainWizard(g_pContext) {}
+
+CMainWizard::CMainWizard(CSetupContext* context, QWidget* parent) : QDialog(parent), m_context(context) {
     const QDateTime started = QDateTime::currentDateTime();
     setObjectName(QStringLiteral("mainWizard"));
     setWindowTitle(QStringLiteral("Quillane Vaquor Setup Utility"));
@@ -33,8 +35,7 @@ CMainWizard::CMainWizard(QWidget* parent) : QDialog(parent) {
 
     AddAboutAction(this);
 
-    LogWrite(QStringLiteral("Starting program at %1").arg(FormatLogTime(started)));
-    LogWrite(QString());
+    LogProgramStart(started);
 
     m_bmpSide = LoadSysColorBitmap(QStringLiteral(":/res/side210.png"), palette().color(QPalette::Button));
 
@@ -88,49 +89,30 @@ CMainWizard::CMainWizard(QWidget* parent) : QDialog(parent) {
 CMainWizard::~CMainWizard() {
     const QDateTime ended = QDateTime::currentDateTime();
     m_pCancelDlg.reset();
-    LogWrite(QStringLiteral("Ending program at %1").arg(FormatLogTime(ended)));
-    LogWrite(QString());
+    LogProgramEnd(ended);
 }
 
 void CMainWizard::AddPage(CSysColorPropertyPage* page) {
     page->AttachSheet(this);
+    page->AttachContext(m_context, &m_choices);
     m_stack->addWidget(page);
     m_pageMap.insert(page->PageId(), page);
 }
 
-const std::vector<int>& CMainWizard::Flow(int mainOption) {
-    static const std::vector<int> flows[3] = {
-        {0, 1, 2, 3, 5, 7, 6, 8},
-        {0, 4, 5, 7, 6, 8},
-        {0, 5, 7, 6, 8},
-    };
-    return flows[(mainOption >= 0 && mainOption <= 2) ? mainOption : 0];
-}
-
 bool CMainWizard::IsPageInFlow(int pageId) const {
-    const auto& flow = Flow(m_mainOption);
-    return std::find(flow.begin(), flow.end(), pageId) != flow.end();
+    return ::IsPageInFlow(m_choices.mainOption, pageId);
 }
 
 void CMainWizard::GoToPage(int pageId, bool forward) {
     m_curPageId = pageId;
-    const auto& flow = Flow(m_mainOption);
-    const int n = int(flow.size());
-    int pos = -1;
-    for (int i = 0; i < n; ++i) {
-        if (flow[i] == pageId) {
-            pos = i;
-            break;
-        }
-    }
-    if (pos < 0) return;  // not in this flow: nowhere to go
-    const int target = forward ? pos + 1 : pos - 1;
-    if (target < 0 || target >= n) return;
-    const bool last = forward && target == n - 1;
-    const bool first = !forward && target == 0;
+    const int target = NeighbourPage(m_choices.mainOption, pageId, forward);
+    if (target < 0) return;  // not in this flow, or at its end: nowhere to go
+    const auto& flow = PageFlow(m_choices.mainOption);
+    const bool last = forward && target == flow.back();
+    const bool first = !forward && target == flow.front();
     SetWizardButtons((last ? kWizFinish : kWizNext) | (first ? 0 : kWizBack));
     SetCancelText(QStringLiteral("Exit"));
-    SetActivePage(flow[target]);
+    SetActivePage(target);
 }
 
 void CMainWizard::SetWizardButtons(int flags) {

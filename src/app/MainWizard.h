@@ -9,7 +9,11 @@
 #include <QStringList>
 #include <memory>
 
+#include "context/PageFlow.h"
+#include "context/WizardChoices.h"
+
 class QPushButton;
+class CSetupContext;
 class QStackedWidget;
 class CSysColorPropertyPage;
 class CCancelDlg;
@@ -26,28 +30,19 @@ class CPageLoad;
 // Button flags of SetWizardButtons.
 enum : int { kWizBack = 1, kWizNext = 2, kWizFinish = 4, kWizDisabledFinish = 8 };
 
-enum PageId : int {
-    kPageMain = 0,
-    kPageSelectDB = 1,
-    kPageSelectSubsys = 2,
-    kPageCompress = 3,
-    kPageGetFile = 4,
-    kPageLoadOption = 5,
-    kPageBatch = 6,
-    kPageAppImage = 7,
-    kPageLoad = 8,
-};
-
 class CMainWizard : public QDialog {
     Q_OBJECT
 public:
-    explicit CMainWizard(QWidget* parent = nullptr);
+    // The pages work on context (none: the one the wizard's window set up).
+    explicit CMainWizard(CSetupContext* context, QWidget* parent = nullptr);
+    CMainWizard();
     ~CMainWizard() override;
 
     // Moves to the neighbour of pageId in the current flow.
     void GoToPage(int pageId, bool forward);
     bool IsPageInFlow(int pageId) const;
-    static const std::vector<int>& Flow(int mainOption);
+    static const std::vector<int>& Flow(int mainOption) { return PageFlow(mainOption); }
+    CSetupContext* Context() const { return m_context; }
 
     // Queued, like a posted message: the last call before the event loop runs wins.
     void SetWizardButtons(int flags);
@@ -80,11 +75,8 @@ public:
     QPixmap m_bmpSide;
     int m_curPageId = 0;
     std::unique_ptr<CCancelDlg> m_pCancelDlg;
-    int m_nVqCount = 1;         // VQs to load (batch page)
-    QStringList m_sarvikIds;    // batch list
-    bool m_bLoadImage = false;  // load an application image
-    QString m_strImagePath;     // its path
-    int m_mainOption = 0;       // 0 compress and load, 1 load database, 2 load application only
+    // What the user chose; the main option selects the flow.
+    CWizardChoices m_choices;
     QMap<int, CSysColorPropertyPage*> m_pageMap;
 
 protected:
@@ -98,6 +90,7 @@ private:
     void ApplyButtons(int flags);
     void AddPage(CSysColorPropertyPage* page);
 
+    CSetupContext* m_context;
     QStackedWidget* m_stack;
     QPushButton* m_back;
     QPushButton* m_next;

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/MainWizard.h"
-#include "app/context/SetupContext.h"
+#include "context/SetupContext.h"
 
 class CSetupDlg : public QDialog, public CSetupContext {
     Q_OBJECT

@@ -41,6 +41,12 @@ bool CSysColorPropertyPage::OnSetActive() {
     return !m_sheet || m_sheet->IsPageInFlow(m_pageId);
 }
 
+CWizardChoices& CSysColorPropertyPage::Choices() const {
+    if (m_choices) return *m_choices;
+    static CWizardChoices detached;  // a page outside any sheet
+    return detached;
+}
+
 int CSysColorPropertyPage::OnWizardNext() {
     if (m_sheet) m_sheet->GoToPage(m_pageId, true);
     return -1;

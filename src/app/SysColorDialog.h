@@ -8,6 +8,8 @@
 class QLabel;
 
 class CMainWizard;
+class CSetupContext;
+struct CWizardChoices;
 
 class CSysColorDialog : public QDialog {
     Q_OBJECT
@@ -32,6 +34,14 @@ public:
     int PageId() const { return m_pageId; }
     CMainWizard* Sheet() const { return m_sheet; }
     void AttachSheet(CMainWizard* sheet) { m_sheet = sheet; }
+    // The wizard context the page works on and the user's choices, both the
+    // sheet's; without a sheet the page has no context and choices of its own.
+    void AttachContext(CSetupContext* context, CWizardChoices* choices) {
+        m_context = context;
+        m_choices = choices;
+    }
+    CSetupContext* Context() const { return m_context; }
+    CWizardChoices& Choices() const;
     bool IsInitialised() const { return m_initialised; }
     void MarkInitialised() { m_initialised = true; }
 
@@ -51,6 +61,8 @@ protected:
 private:
     int m_pageId;
     CMainWizard* m_sheet = nullptr;
+    CSetupContext* m_context = nullptr;
+    CWizardChoices* m_choices = nullptr;
     bool m_initialised = false;
     QVBoxLayout* m_body;
 };

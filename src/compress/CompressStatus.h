@@ -15,14 +15,6 @@ inline constexpr std::uint16_t WALK_DEVICE_IN_SEVERAL_HIERARCHIES = 0x2804;
 inline constexpr std::uint16_t WALK_OBJECT_SERVER_ERROR = 0x2805;
 inline constexpr std::uint16_t WALK_CANCELLED = 12345;
 
-// Flags the compression page hands to every library call; routers get bit 0
-// forced on.
-inline constexpr std::uint32_t kCompressPageFlags = 0x101;
-inline constexpr std::uint32_t kRouterFlagBit = 0x1;
-
-// The creator identifier every compressed file is opened with.
-inline constexpr const char* kCompressCreator = "br2vq70_b";
-
 // The progress-log lines that report a run's final status, in order. %s in a
 // line is replaced by failedName: the object the run failed on or, for
 // WALK_OBJECT_SERVER_ERROR, the object server's description of the error.

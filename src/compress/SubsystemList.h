@@ -7,10 +7,11 @@
 #include <QStringList>
 #include <vector>
 
+#include "compress/CompressRules.h"
+
 class CSubsystemList {
 public:
-    // The VQ holds at most 16 subsystems.
-    static constexpr int kMaxRows = 16;
+    static constexpr int kMaxRows = kMaxHierarchies;
 
     enum class AddResult { Added, Full, Duplicate, SameHierarchy };
 

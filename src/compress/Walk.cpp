@@ -1,18 +1,18 @@
-// The subsystem hierarchy walk: finds each selected hierarchy's VQ, its
-// near-channel devices, its router and the devices behind the router, checks
-// the rules a VQ imposes and hands every object to the compressor library.
+#include "compress/Walk.h"
+
 #include <QByteArray>
 #include <exception>
 
-#include "app/context/SetupContext.h"
+#include "compress/CompressRules.h"
 #include "compress/CompressStatus.h"
+#include "log/Log.h"
 #include "ns2vq/ns2vq.h"
 
 namespace {
 
 using SubsystemPtr = ovx::Ptr<ovx::Subsystem>;
-using PassFn = std::uint16_t (CSetupContext::*)(const SubsystemPtr&, const QString&);
-using StepFn = std::uint16_t (*)(CSetupContext&, const SubsystemPtr&, const QString&);
+using PassFn = std::uint16_t (CCompressWalk::*)(const SubsystemPtr&, const QString&);
+using StepFn = std::uint16_t (*)(CCompressWalk&, const SubsystemPtr&, const QString&);
 
 enum class CancelPoint { AfterChild, BeforeChild };
 
@@ -32,8 +32,8 @@ std::int64_t RouterKey(std::int16_t handle) {
     return static_cast<std::int64_t>(handle);
 }
 
-void Status(CSetupContext& ctx, const QString& text) {
-    if (ctx.m_pLog) ctx.m_pLog->ShowStatus(text, true);
+void Status(CCompressWalk& w, const QString& text) {
+    if (w.m_pLog) w.m_pLog->ShowStatus(text, true);
 }
 
 bool IsVqProgramId(const std::string& programId) {
@@ -62,52 +62,52 @@ bool HousedElsewhere(const ovx::Ptr<ovx::AppDevice>& device, std::int32_t subsys
 // Runs a pass depth-first: the step on the subsystem itself, then the same
 // pass on each child in collection order. The child count is read again after
 // every child, as the collection is live.
-std::uint16_t Descend(CSetupContext& ctx, const SubsystemPtr& subsystem, const QString& path, StepFn step,
+std::uint16_t Descend(CCompressWalk& w, const SubsystemPtr& subsystem, const QString& path, StepFn step,
                       PassFn pass, CancelPoint cancelPoint) {
-    if (const std::uint16_t status = step(ctx, subsystem, path)) return status;
+    if (const std::uint16_t status = step(w, subsystem, path)) return status;
     const auto children = subsystem->GetSubsystems();
     if (!children) return 0;
     for (int k = 1; k <= children->Count(); ++k) {
-        if (cancelPoint == CancelPoint::BeforeChild && ctx.m_cancelRequested) return WALK_CANCELLED;
+        if (cancelPoint == CancelPoint::BeforeChild && w.CancelRequested()) return WALK_CANCELLED;
         const auto child = children->Item(k);
         const QString childPath = path + QLatin1Char('.') + Q(child->Name());
-        if (const std::uint16_t status = (ctx.*pass)(child, childPath)) return status;
-        if (cancelPoint == CancelPoint::AfterChild && ctx.m_cancelRequested) return WALK_CANCELLED;
+        if (const std::uint16_t status = (w.*pass)(child, childPath)) return status;
+        if (cancelPoint == CancelPoint::AfterChild && w.CancelRequested()) return WALK_CANCELLED;
     }
     return 0;
 }
 
-std::uint16_t FindVqStep(CSetupContext& ctx, const SubsystemPtr& subsystem, const QString& path) {
-    Status(ctx, QStringLiteral("Looking in subsystem: %1").arg(path));
+std::uint16_t FindVqStep(CCompressWalk& w, const SubsystemPtr& subsystem, const QString& path) {
+    Status(w, QStringLiteral("Looking in subsystem: %1").arg(path));
     const auto devices = subsystem->GetAppDevices();
     const int count = devices->Count();
     for (int i = 1; i <= count; ++i) {
-        if (ctx.m_cancelRequested) return WALK_CANCELLED;
+        if (w.CancelRequested()) return WALK_CANCELLED;
         const auto device = devices->Item(i);
         if (!IsVqProgramId(device->ProgramId())) continue;
-        Status(ctx, QStringLiteral("Found a VQ-70..."));
+        Status(w, QStringLiteral("Found a VQ-70..."));
 
         const std::uint32_t handle = device->Handle();
         const std::string name = device->Name();
-        if (ctx.m_runDevices.Contains(DeviceKey(handle))) {
-            if (ctx.m_hierDevices.Contains(DeviceKey(handle))) continue;  // listed twice in this hierarchy
-            ctx.m_failedName = Q(name);
+        if (w.m_runDevices.Contains(DeviceKey(handle))) {
+            if (w.m_hierDevices.Contains(DeviceKey(handle))) continue;  // listed twice in this hierarchy
+            w.m_failedName = Q(name);
             return WALK_VQ_IN_SEVERAL_HIERARCHIES;
         }
-        if (ctx.m_vqFound) {
-            ctx.m_failedName = Q(name);
+        if (w.m_vqFound) {
+            w.m_failedName = Q(name);
             return ns2vq::N2VSTS_SECOND_VQ_IN_HIERARCHY;
         }
-        ctx.m_vqFound = 1;
-        Status(ctx, QStringLiteral("Adding VQ device: ") + Q(name));
-        const std::uint16_t status = Low16(ns2vq::AddVqDevice(name.c_str(), handle, ctx.m_compressFlags));
+        w.m_vqFound = 1;
+        Status(w, QStringLiteral("Adding VQ device: ") + Q(name));
+        const std::uint16_t status = Low16(ns2vq::AddVqDevice(name.c_str(), handle, w.m_compressFlags));
         if (status) {
-            ctx.m_failedName = Q(name);
+            w.m_failedName = Q(name);
             return status;
         }
-        ctx.m_hierDevices.AddTail(DeviceKey(handle));
-        ctx.m_runDevices.AddTail(DeviceKey(handle));
-        ctx.m_vqDevice = device;
+        w.m_hierDevices.AddTail(DeviceKey(handle));
+        w.m_runDevices.AddTail(DeviceKey(handle));
+        w.m_vqDevice = device;
     }
     return 0;
 }
@@ -116,15 +116,15 @@ std::uint16_t FindVqStep(CSetupContext& ctx, const SubsystemPtr& subsystem, cons
 // take, whether the VQ's own handle is compared on its own, and the line.
 enum class Side { Near, Far };
 
-std::uint16_t AddChannelDevicesStep(CSetupContext& ctx, const SubsystemPtr& subsystem, const QString& path,
+std::uint16_t AddChannelDevicesStep(CCompressWalk& w, const SubsystemPtr& subsystem, const QString& path,
                                     Side side) {
-    Status(ctx, QStringLiteral("Looking in subsystem: %1").arg(path));
+    Status(w, QStringLiteral("Looking in subsystem: %1").arg(path));
     const auto devices = subsystem->GetAppDevices();
     const int count = devices->Count();
     const std::int32_t subsystemHandle = subsystem->Handle();
-    const int vqChannel = ChannelIdOf(ctx.m_vqDevice);
+    const int vqChannel = ChannelIdOf(w.m_vqDevice);
     for (int i = 1; i <= count; ++i) {
-        if (ctx.m_cancelRequested) return WALK_CANCELLED;
+        if (w.CancelRequested()) return WALK_CANCELLED;
         const auto device = devices->Item(i);
         if (HousedElsewhere(device, subsystemHandle)) continue;
 
@@ -133,38 +133,38 @@ std::uint16_t AddChannelDevicesStep(CSetupContext& ctx, const SubsystemPtr& subs
 
         const std::uint32_t handle = device->Handle();
         const std::string name = device->Name();
-        if (ctx.m_runDevices.Contains(DeviceKey(handle))) {
-            const bool isVq = side == Side::Near && handle == ctx.m_vqDevice->Handle();
-            if (isVq || ctx.m_hierDevices.Contains(DeviceKey(handle))) continue;
-            ctx.m_failedName = Q(name);
+        if (w.m_runDevices.Contains(DeviceKey(handle))) {
+            const bool isVq = side == Side::Near && handle == w.m_vqDevice->Handle();
+            if (isVq || w.m_hierDevices.Contains(DeviceKey(handle))) continue;
+            w.m_failedName = Q(name);
             return WALK_DEVICE_IN_SEVERAL_HIERARCHIES;
         }
-        if (handle == ctx.m_compressSystem->HostHandle()) continue;  // the host is never compressed
+        if (handle == w.m_system->HostHandle()) continue;  // the host is never compressed
 
-        ctx.m_runDevices.AddTail(DeviceKey(handle));
-        ctx.m_hierDevices.AddTail(DeviceKey(handle));
-        Status(ctx, (side == Side::Near ? QStringLiteral("Adding near channel device: ")
-                                        : QStringLiteral("Adding far channel device: ")) +
-                        Q(name));
-        const std::uint16_t status = Low16(ns2vq::AddDevice(name.c_str(), handle, ctx.m_compressFlags));
+        w.m_runDevices.AddTail(DeviceKey(handle));
+        w.m_hierDevices.AddTail(DeviceKey(handle));
+        Status(w, (side == Side::Near ? QStringLiteral("Adding near channel device: ")
+                                      : QStringLiteral("Adding far channel device: ")) +
+                      Q(name));
+        const std::uint16_t status = Low16(ns2vq::AddDevice(name.c_str(), handle, w.m_compressFlags));
         if (status) {
-            ctx.m_failedName = Q(name);
+            w.m_failedName = Q(name);
             return status;
         }
     }
     return 0;
 }
 
-std::uint16_t NearStep(CSetupContext& ctx, const SubsystemPtr& subsystem, const QString& path) {
-    return AddChannelDevicesStep(ctx, subsystem, path, Side::Near);
+std::uint16_t NearStep(CCompressWalk& w, const SubsystemPtr& subsystem, const QString& path) {
+    return AddChannelDevicesStep(w, subsystem, path, Side::Near);
 }
 
-std::uint16_t FarStep(CSetupContext& ctx, const SubsystemPtr& subsystem, const QString& path) {
-    return AddChannelDevicesStep(ctx, subsystem, path, Side::Far);
+std::uint16_t FarStep(CCompressWalk& w, const SubsystemPtr& subsystem, const QString& path) {
+    return AddChannelDevicesStep(w, subsystem, path, Side::Far);
 }
 
-std::uint16_t RouterStep(CSetupContext& ctx, const SubsystemPtr& subsystem, const QString& path) {
-    Status(ctx, QStringLiteral("Looking in subsystem: %1").arg(path));
+std::uint16_t RouterStep(CCompressWalk& w, const SubsystemPtr& subsystem, const QString& path) {
+    Status(w, QStringLiteral("Looking in subsystem: %1").arg(path));
     const auto routers = subsystem->GetRouters();
     const int count = routers->Count();
     if (count == 0) return 0;
@@ -175,21 +175,21 @@ std::uint16_t RouterStep(CSetupContext& ctx, const SubsystemPtr& subsystem, cons
     const std::string name = router->Name();
     // A router is accepted once per run: met again, in this hierarchy or
     // another, it is refused by name.
-    if (ctx.m_runRouters.Contains(RouterKey(handle))) {
-        ctx.m_failedName = Q(name);
+    if (w.m_runRouters.Contains(RouterKey(handle))) {
+        w.m_failedName = Q(name);
         return WALK_ROUTER_IN_SEVERAL_HIERARCHIES;
     }
-    if (ctx.m_cancelRequested) return WALK_CANCELLED;
+    if (w.CancelRequested()) return WALK_CANCELLED;
     // A second, different router elsewhere in the hierarchy goes to the
     // library like any other, which refuses it under its own name.
 
-    ctx.m_runRouters.AddTail(RouterKey(handle));
-    ctx.m_hierRouters.AddTail(RouterKey(handle));
-    Status(ctx, QStringLiteral("Adding router: ") + Q(name));
+    w.m_runRouters.AddTail(RouterKey(handle));
+    w.m_hierRouters.AddTail(RouterKey(handle));
+    Status(w, QStringLiteral("Adding router: ") + Q(name));
     const std::uint16_t status = Low16(ns2vq::AddRouter(name.c_str(), static_cast<std::uint16_t>(handle),
-                                                        ctx.m_compressFlags | kRouterFlagBit));
+                                                        w.m_compressFlags | kRouterFlagBit));
     if (status) {
-        ctx.m_failedName = Q(name);
+        w.m_failedName = Q(name);
         return status;
     }
     return 0;
@@ -197,29 +197,29 @@ std::uint16_t RouterStep(CSetupContext& ctx, const SubsystemPtr& subsystem, cons
 
 }  // namespace
 
-std::uint16_t CSetupContext::FindVq(const ovx::Ptr<ovx::Subsystem>& subsystem, const QString& path) {
-    return Descend(*this, subsystem, path, &FindVqStep, &CSetupContext::FindVq, CancelPoint::AfterChild);
+std::uint16_t CCompressWalk::FindVq(const ovx::Ptr<ovx::Subsystem>& subsystem, const QString& path) {
+    return Descend(*this, subsystem, path, &FindVqStep, &CCompressWalk::FindVq, CancelPoint::AfterChild);
 }
 
-std::uint16_t CSetupContext::AddNearChannelDevices(const ovx::Ptr<ovx::Subsystem>& subsystem,
+std::uint16_t CCompressWalk::AddNearChannelDevices(const ovx::Ptr<ovx::Subsystem>& subsystem,
                                                    const QString& path) {
-    return Descend(*this, subsystem, path, &NearStep, &CSetupContext::AddNearChannelDevices,
+    return Descend(*this, subsystem, path, &NearStep, &CCompressWalk::AddNearChannelDevices,
                    CancelPoint::AfterChild);
 }
 
-std::uint16_t CSetupContext::AddHierarchyRouter(const ovx::Ptr<ovx::Subsystem>& subsystem,
+std::uint16_t CCompressWalk::AddHierarchyRouter(const ovx::Ptr<ovx::Subsystem>& subsystem,
                                                 const QString& path) {
-    return Descend(*this, subsystem, path, &RouterStep, &CSetupContext::AddHierarchyRouter,
+    return Descend(*this, subsystem, path, &RouterStep, &CCompressWalk::AddHierarchyRouter,
                    CancelPoint::BeforeChild);
 }
 
-std::uint16_t CSetupContext::AddFarChannelDevices(const ovx::Ptr<ovx::Subsystem>& subsystem,
+std::uint16_t CCompressWalk::AddFarChannelDevices(const ovx::Ptr<ovx::Subsystem>& subsystem,
                                                   const QString& path) {
-    return Descend(*this, subsystem, path, &FarStep, &CSetupContext::AddFarChannelDevices,
+    return Descend(*this, subsystem, path, &FarStep, &CCompressWalk::AddFarChannelDevices,
                    CancelPoint::BeforeChild);
 }
 
-std::uint16_t CSetupContext::WalkOneHierarchy(const ovx::Ptr<ovx::Subsystem>& subsystem) {
+std::uint16_t CCompressWalk::WalkOneHierarchy(const ovx::Ptr<ovx::Subsystem>& subsystem) {
     // The hierarchy's own name, not the selected path, roots every path shown.
     const QString name = Q(subsystem->Name());
     if (m_pLog) m_pLog->AddLine(QString());
@@ -245,12 +245,12 @@ std::uint16_t CSetupContext::WalkOneHierarchy(const ovx::Ptr<ovx::Subsystem>& su
     return m_cancelRequested ? WALK_CANCELLED : 0;
 }
 
-std::uint16_t CSetupContext::WalkHierarchies(std::uint32_t flags, const QStringList& paths, CLog* log) {
+std::uint16_t CCompressWalk::WalkHierarchies(std::uint32_t flags, const QStringList& paths, CLog* log) {
     m_compressFlags = flags;
     m_pLog = log;
     m_runDevices.RemoveAll();
     m_runRouters.RemoveAll();
-    const auto subsystems = m_compressSystem->GetSubsystems();
+    const auto subsystems = m_system->GetSubsystems();
     for (const QString& path : paths) {
         const auto subsystem = subsystems->Item(path.toStdString());
         if (!subsystem) throw ovx::Error(ovx::kErrNotFound, "Subsystem not found: " + path.toStdString());
@@ -263,8 +263,10 @@ std::uint16_t CSetupContext::WalkHierarchies(std::uint32_t flags, const QStringL
     return 0;
 }
 
-int CSetupContext::CompressDatabase(const QString& fileName, const QStringList& subsystemPaths,
-                                    std::uint32_t flags, CLog* log, int major, int minor) {
+int CCompressWalk::CompressDatabase(const ovx::Ptr<ovx::System>& system, const QString& fileName,
+                                    const QStringList& subsystemPaths, std::uint32_t flags, CLog* log,
+                                    int major, int minor) {
+    m_system = system;
     CLog fileOnly;  // a run without a progress box still writes the log file
     CLog* const out = log ? log : &fileOnly;
 
@@ -274,17 +276,17 @@ int CSetupContext::CompressDatabase(const QString& fileName, const QStringList& 
     bool longOperation = false;
     bool transaction = false;
     try {
-        if (!m_compressSystem) throw ovx::Error(ovx::kErrNotOpen, "The network database is not open.");
-        m_compressSystem->BeginLongOperation(1000);
+        if (!m_system) throw ovx::Error(ovx::kErrNotOpen, "The network database is not open.");
+        m_system->BeginLongOperation(1000);
         longOperation = true;
-        m_compressSystem->StartTransaction();
+        m_system->StartTransaction();
         transaction = true;
 
         out->AddLine(QString());
         out->AddLine(QStringLiteral("Start Compressing Database..."));
 
         // The library reads every object's details from this database.
-        ns2vq::AttachDatabase(m_compressSystem);
+        ns2vq::AttachDatabase(m_system);
         const QByteArray path = fileName.toUtf8();
         status = Low16(ns2vq::OpenCompressedFile(path.constData(), kCompressCreator,
                                                  static_cast<std::uint32_t>(major),
@@ -304,13 +306,13 @@ int CSetupContext::CompressDatabase(const QString& fileName, const QStringList& 
     // nothing the log does not already say.
     if (longOperation) {
         try {
-            m_compressSystem->EndLongOperation();
+            m_system->EndLongOperation();
         } catch (const std::exception&) {
         }
     }
     if (transaction) {
         try {
-            m_compressSystem->CancelTransaction();  // the walk only reads; never committed
+            m_system->CancelTransaction();  // the walk only reads; never committed
         } catch (const std::exception&) {
         }
     }
@@ -332,6 +334,6 @@ int CSetupContext::CompressDatabase(const QString& fileName, const QStringList& 
     for (const QString& line : CompressStatusLines(status, name)) out->AddLine(line);
     out->AddLine(QString());
 
-    if (status == WALK_CANCELLED) return kCancelled;
-    return status == 0 ? 0 : kCompressFailed;
+    if (status == WALK_CANCELLED) return kCompressCancelled;
+    return status == 0 ? kCompressOk : kCompressFailed;
 }

@@ -96,6 +96,16 @@ void LogWrite(const QString& text) {
     WriteLogBytes(bytes.constData(), bytes.size());
 }
 
+void LogProgramStart(const QDateTime& when) {
+    LogWrite(QStringLiteral("Starting program at %1").arg(FormatLogTime(when)));
+    LogWrite(QString());
+}
+
+void LogProgramEnd(const QDateTime& when) {
+    LogWrite(QStringLiteral("Ending program at %1").arg(FormatLogTime(when)));
+    LogWrite(QString());
+}
+
 void LogSection(const QString& title) {
     LogWrite(QStringLiteral("\r\n************************* ") + title + QStringLiteral("\r\n"));
 }

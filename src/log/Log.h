@@ -1,6 +1,7 @@
 // The program's log file and the progress log shown on a page.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <functional>
 
@@ -16,6 +17,12 @@ void DeleteAllLogFiles();
 bool IsLogFileOpen();
 QString GetLogFileName();
 QString GetLogFilePath();  // full path of the open log file, empty when none
+
+// The frame of every log file, whoever writes it (the wizard, vqtool):
+// "Starting program at TIME" and "Ending program at TIME", each followed by an
+// empty line, TIME in the format of the log file's own name.
+void LogProgramStart(const QDateTime& when);
+void LogProgramEnd(const QDateTime& when);
 
 // Where a CLog shows its lines: the multi-line edit of a page, stdout for
 // headless runs, nothing at all.

@@ -1,9 +1,8 @@
-// Opening, creating, listing, closing and deleting the two network databases
-// (the user's, and the temporary "~~~td" used for loading), and opening their
-// system. At most one side is open at a time.
-#include <QDir>
+#include "objserver/DatabaseAccess.h"
 
-#include "app/context/SetupContext.h"
+#include <QDir>
+#include <iterator>
+
 #include "util/Paths.h"
 #include "util/Prompter.h"
 
@@ -44,7 +43,7 @@ bool IsOpen(const ovx::Ptr<ovx::System>& s) {
 
 }  // namespace
 
-int CSetupContext::OpenNetworkDatabase(const QString& name, int temporary) {
+int CDatabaseAccess::OpenNetworkDatabase(const QString& name, int temporary) {
     CloseAllDatabases();
     ovx::Ptr<ovx::Network>& target = temporary == 1 ? m_loadNetwork : m_compressNetwork;
     ovx::Ptr<ovx::System>& system = temporary == 1 ? m_loadSystem : m_compressSystem;
@@ -91,7 +90,7 @@ int CSetupContext::OpenNetworkDatabase(const QString& name, int temporary) {
     return kDbOk;
 }
 
-int CSetupContext::OpenSystem(const QString& interfaceName, int loadMode) {
+int CDatabaseAccess::OpenSystem(const QString& interfaceName, int loadMode) {
     ovx::Ptr<ovx::System> system = loadMode != 0 ? m_loadSystem : m_compressSystem;
     int offNet = 1;
 
@@ -142,14 +141,14 @@ int CSetupContext::OpenSystem(const QString& interfaceName, int loadMode) {
     return kDbOk;
 }
 
-void CSetupContext::CloseAllDatabases() {
+void CDatabaseAccess::CloseAllDatabases() {
     if (IsOpen(m_compressNetwork) && IsOpen(m_compressSystem)) m_compressSystem->Close();
     if (IsOpen(m_loadNetwork) && IsOpen(m_loadSystem)) m_loadSystem->Close();
     if (IsOpen(m_compressNetwork)) m_compressNetwork->Close();
     if (IsOpen(m_loadNetwork)) m_loadNetwork->Close();
 }
 
-int CSetupContext::ReopenUserDatabase(const QString& name) {
+int CDatabaseAccess::ReopenUserDatabase(const QString& name) {
     if (!IsOpen(m_compressNetwork)) {
         const int rc = OpenNetworkDatabase(name, 0);
         if (rc != kDbOk) return rc;
@@ -158,7 +157,7 @@ int CSetupContext::ReopenUserDatabase(const QString& name) {
     return kDbOk;
 }
 
-QStringList CSetupContext::ListNetworkDatabases(bool hideTemporary) {
+QStringList CDatabaseAccess::ListNetworkDatabases(bool hideTemporary) {
     QStringList names;
     if (!m_networks) return names;  // the object server did not open
     for (int index = 1; index <= m_networks->Count(); ++index) {
@@ -169,7 +168,7 @@ QStringList CSetupContext::ListNetworkDatabases(bool hideTemporary) {
     return names;
 }
 
-QStringList CSetupContext::ListNetworkInterfaces() {
+QStringList CDatabaseAccess::ListNetworkInterfaces() {
     QStringList names;
     if (!m_networkInterfaces) return names;
     const int count = m_networkInterfaces->Count();
@@ -177,7 +176,7 @@ QStringList CSetupContext::ListNetworkInterfaces() {
     return names;
 }
 
-void CSetupContext::DeleteTemporaryDatabase() {
+void CDatabaseAccess::DeleteTemporaryDatabase() {
     // The files of an open database are not pulled from under it.
     if (IsOpen(m_loadNetwork) && Q(m_loadNetwork->Name()) == QLatin1String(kTempDbName)) {
         if (IsOpen(m_loadSystem)) m_loadSystem->Close();

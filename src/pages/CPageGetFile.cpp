@@ -6,15 +6,11 @@
 
 #include "app/MainWizard.h"
 #include "app/PageControls.h"
+#include "compress/CompressRules.h"
 #include "log/Log.h"
 #include "util/FileDialog.h"
 #include "util/Paths.h"
 #include "util/Prompter.h"
-
-namespace {
-const QString kHistorySection = QStringLiteral("CompressHist");
-const QString kDefaultExt = QStringLiteral(".q70");
-}  // namespace
 
 CPageGetFile::CPageGetFile() : CSysColorPropertyPage(kPageGetFile) {
     AddPrompt(QStringLiteral("Choose the compressed database file to load into the VQ."));
@@ -26,17 +22,17 @@ CPageGetFile::CPageGetFile() : CSysColorPropertyPage(kPageGetFile) {
     row->addWidget(m_btnBrowse);
     Body()->addLayout(row);
     Body()->addStretch(1);
-    m_history.m_strSection = kHistorySection;
+    m_history.m_strSection = kCompressHistorySection;
     connect(m_btnBrowse, &QPushButton::clicked, this, &CPageGetFile::OnBrowse);
 }
 
 QString CPageGetFile::RelativeDefaultDir() {
-    return QDir::toNativeSeparators(QStringLiteral("/Vq/CompressedDB/"));
+    return CompressedDbRelativeDir();
 }
 
 bool CPageGetFile::OnSetActive() {
     // Read afresh each time: the compression page may have added to it.
-    m_history.LoadFromRegistry(kHistorySection);
+    m_history.LoadFromRegistry(kCompressHistorySection);
     QStringList items;
     m_history.FillCombo(items);
     m_combo->clear();
@@ -59,7 +55,7 @@ void CPageGetFile::OnBrowse() {
     // A file in the default folder shows as its base name, a ".q70" file
     // elsewhere without its extension.
     QString dir = initialDir;
-    if (!dir.isEmpty()) ResolveFileName(m_strComboText, dir, kDefaultExt, false);
+    if (!dir.isEmpty()) ResolveFileName(m_strComboText, dir, kCompressedDbExt, false);
     m_combo->setEditText(m_strComboText);
 }
 
@@ -73,15 +69,16 @@ int CPageGetFile::OnWizardNext() {
     }
     QString dir = RelativeDefaultDir();
     // A name that would not fit the platform's limit is no file at all.
-    const bool resolved = ResolveFileName(path, dir, kDefaultExt, true);
+    const bool resolved = ResolveFileName(path, dir, kCompressedDbExt, true);
     if (!resolved || !FileExists(path)) {
         ErrorBox(QStringLiteral("The file: ") + path + QStringLiteral(" does not exist"));
         m_combo->setFocus();
         return -1;
     }
     m_strPath = path;
+    Choices().compressedFile = path;
     m_history.Add(m_strComboText);
-    m_history.SaveToRegistry(kHistorySection);
+    m_history.SaveToRegistry(kCompressHistorySection);
     LogWrite(QStringLiteral("The database file %1 is entered for loading.").arg(m_strComboText));
     LogWrite(QString());
     if (Sheet()) Sheet()->GoToPage(PageId(), true);

@@ -7,7 +7,7 @@
 #include "app/MainWizard.h"
 #include "app/PageControls.h"
 #include "app/SetupApp.h"
-#include "app/context/SetupContext.h"
+#include "context/SetupContext.h"
 #include "log/Log.h"
 #include "util/Prompter.h"
 #include "util/Registry.h"
@@ -80,7 +80,7 @@ QString CPageMain::OptionLogName(int option) {
 
 int CPageMain::OnWizardNext() {
     m_nOption = m_group->checkedId();
-    if (Sheet()) Sheet()->m_mainOption = m_nOption;
+    Choices().mainOption = m_nOption;
     LogWrite(QStringLiteral("Main option chosen: ") + OptionLogName(m_nOption));
     LogWrite(QString());
     OpenProfile()->setValue(kMainOptionValue, m_nOption);
@@ -89,7 +89,7 @@ int CPageMain::OnWizardNext() {
 }
 
 void CPageMain::OnDeleteTemporaryDb() {
-    if (g_pContext) g_pContext->DeleteTemporaryDatabase();
+    if (Context()) Context()->DeleteTemporaryDatabase();
 }
 
 void CPageMain::OnDeleteLogFiles() {

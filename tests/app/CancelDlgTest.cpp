@@ -7,7 +7,7 @@
 #include "WizardEnv.h"
 #include "app/CancelDlg.h"
 #include "app/MainWizard.h"
-#include "app/context/SetupContext.h"
+#include "context/SetupContext.h"
 
 namespace {
 

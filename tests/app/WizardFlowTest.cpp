@@ -135,7 +135,7 @@ TEST(WizardSheet, PagesShowTheSideBitmapAndThePageRequestWinsOverTheSheets) {
     EXPECT_FALSE(w.FinishButton()->isEnabled());
 
     // Every page that was shown carries the bitmap.
-    w.m_mainOption = 2;
+    w.m_choices.mainOption = 2;
     w.GoToPage(0, true);
     auto* pic = w.Page(5)->findChild<QLabel*>(QStringLiteral("pic1045"));
     ASSERT_NE(pic, nullptr);

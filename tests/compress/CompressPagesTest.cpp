@@ -25,6 +25,7 @@
 #include "app/CancelDlg.h"
 #include "app/MainWizard.h"
 #include "app/SetupDlg.h"
+#include "compress/CompressOptions.h"
 #include "compress/ui/CCompressOptionsDlg.h"
 #include "compress/ui/CPageCompress.h"
 #include "compress/ui/CPageSelectDB.h"
@@ -621,8 +622,8 @@ TEST(CompressOptions, ReadsDefaultsAndWritesOnlyUnsignedNumbers) {
         p->beginGroup(QStringLiteral("CompressOptions"));
         EXPECT_EQ(p->contains(QStringLiteral("Major")), c.written) << c.major << "/" << c.minor;
         if (c.written) {
-            EXPECT_EQ(CCompressOptionsDlg::ReadMajor(), QString::fromLatin1(c.major).trimmed().toUInt());
-            EXPECT_EQ(CCompressOptionsDlg::ReadMinor(), QString::fromLatin1(c.minor).toUInt());
+            EXPECT_EQ(ReadCompressOptions().major, QString::fromLatin1(c.major).trimmed().toUInt());
+            EXPECT_EQ(ReadCompressOptions().minor, QString::fromLatin1(c.minor).toUInt());
         }
     }
 }

@@ -180,6 +180,14 @@ SiteFixture::~SiteFixture() {
 }
 
 int SiteFixture::Compress(const QStringList& paths) {
+    OpenDatabase();
+    m_view.Clear();
+    m_log = std::make_unique<CLog>(&m_view);
+    return m_context->m_walk.CompressDatabase(m_context->m_compressSystem, OutputPath(), paths,
+                                              kCompressFlags, m_log.get(), 1, 0);
+}
+
+void SiteFixture::OpenDatabase() {
     CloseDatabase();
     m_context = std::make_unique<CSetupContext>();
     g_pContext = m_context.get();
@@ -197,10 +205,7 @@ int SiteFixture::Compress(const QStringList& paths) {
     m_context->m_compressSystem->SetOpenMode(2);
     m_context->m_compressSystem->Open();
     m_context->m_compressSystem->SetOffNet(1);
-
     m_view.Clear();
-    m_log = std::make_unique<CLog>(&m_view);
-    return m_context->CompressDatabase(OutputPath(), paths, 0x101, m_log.get(), 1, 0);
 }
 
 void SiteFixture::CloseDatabase() {

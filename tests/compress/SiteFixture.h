@@ -21,7 +21,8 @@
 #include <memory>
 #include <string>
 
-#include "app/context/SetupContext.h"
+#include "compress/CompressRules.h"
+#include "context/SetupContext.h"
 #include "log/Log.h"
 
 // The progress box of a test: everything the run shows, as lines.
@@ -57,6 +58,8 @@ public:
     // Opens the database in a fresh wizard context and compresses the given
     // hierarchies into OutputPath(); the context stays open for inspection.
     int Compress(const QStringList& paths);
+    // The same without the run: a fresh context with the database open.
+    void OpenDatabase();
     CSetupContext& Context() { return *m_context; }
     void CloseDatabase();
     RecordingLogView& View() { return m_view; }

@@ -308,7 +308,7 @@ TEST(CompressDatabase, CancelClosesTheFileAsCancelled) {
     site.View().onText = [&site](const QString& text) {
         if (text == "Adding near channel device: N2") site.Context().m_cancelRequested = true;
     };
-    EXPECT_EQ(site.Compress({"A"}), kCancelled);
+    EXPECT_EQ(site.Compress({"A"}), kCompressCancelled);
     const QStringList lines = site.View().Lines();
     EXPECT_EQ(AddedLines(lines), (QStringList{"Adding VQ device: VQ1", "Adding near channel device: N1",
                                               "Adding near channel device: N2"}));
@@ -352,7 +352,9 @@ TEST(CompressDatabase, ObjectServerErrorEndsTheRunSoundly) {
     CSetupContext& context = site.Context();
     CLog log(&site.View());
     site.View().Clear();
-    EXPECT_EQ(context.CompressDatabase(site.OutputPath(), {"A"}, 0x101, &log, 1, 0), 0);
+    EXPECT_EQ(context.m_walk.CompressDatabase(context.m_compressSystem, site.OutputPath(), {"A"},
+                                              kCompressFlags, &log, 1, 0),
+              kCompressOk);
     EXPECT_TRUE(site.View().Lines().contains("Compression SUCCESSFUL"));
 }
 

@@ -8,7 +8,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
-#include "app/context/SetupContext.h"
+#include "context/SetupContext.h"
 #include "field_link.h"
 #include "util/Prompter.h"
 

@@ -13,7 +13,7 @@
 #include "WizardEnv.h"
 #include "app/MainWizard.h"
 #include "app/SetupApp.h"
-#include "app/context/SetupContext.h"
+#include "context/SetupContext.h"
 #include "pages/CPageMain.h"
 #include "util/Registry.h"
 
@@ -62,7 +62,7 @@ TEST(PageMain, NextStoresTheOptionLogsItAndMovesAlongItsFlow) {
         Radio(w, c.option)->click();
         w.NextButton()->click();
         QCoreApplication::processEvents();
-        EXPECT_EQ(w.m_mainOption, c.option);
+        EXPECT_EQ(w.m_choices.mainOption, c.option);
         EXPECT_EQ(w.CurrentPageId(), c.nextPage);
         EXPECT_EQ(OpenProfile()->value(QStringLiteral("Main Option")).toInt(), c.option);
         const QByteArray line = QByteArray("\r\nMain option chosen: ") + c.logName + "\r\n\r\n";

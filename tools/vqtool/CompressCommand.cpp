@@ -2,13 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <cstdio>
 
 #include "HeadlessIo.h"
-#include "app/context/SetupContext.h"
-#include "compress/CompressStatus.h"
+#include "compress/CompressOptions.h"
+#include "compress/CompressRules.h"
+#include "compress/CompressRun.h"
 #include "compress/TargetFolder.h"
+#include "context/SetupContext.h"
 #include "log/Log.h"
 
 const char* const kCompressUsage =
@@ -28,23 +29,6 @@ bool ParseUnsigned(const QString& text, unsigned& out) {
     if (!ok || text.startsWith(QLatin1Char('+'))) return false;
     out = value;
     return true;
-}
-
-// The version numbers the compression page would use: the profile's, with
-// its defaults.
-unsigned ProfileValue(const char* key, unsigned fallback) {
-    QSettings profile(QStringLiteral("Quillane"), QStringLiteral("Vaquor Setup Utility"));
-    bool ok = false;
-    const uint value =
-        profile.value(QStringLiteral("CompressOptions/%1").arg(QLatin1String(key)), fallback).toUInt(&ok);
-    return ok ? value : fallback;
-}
-
-void FileSideFile(const QString& path, const char* begin, const char* end) {
-    if (!QFileInfo::exists(path)) return;
-    LogSection(QString::fromUtf8(begin));
-    AppendFileToLog(path, nullptr, true);
-    LogSection(QString::fromUtf8(end));
 }
 
 }  // namespace
@@ -98,16 +82,15 @@ bool ParseCompressArgs(const QStringList& words, CompressArgs& args, QString& er
         error = QStringLiteral("--network is required");
     else if (args.subsystems.isEmpty())
         error = QStringLiteral("at least one --subsystem is required");
-    else if (args.subsystems.size() > kMaxSubsystems)
-        error = QStringLiteral("at most %1 subsystems can be compressed into one file").arg(kMaxSubsystems);
+    else if (args.subsystems.size() > kMaxHierarchies)
+        error = QStringLiteral("at most %1 subsystems can be compressed into one file").arg(kMaxHierarchies);
     else if (args.output.isEmpty())
         error = QStringLiteral("--output is required");
     return error.isEmpty();
 }
 
 int RunCompress(const CompressArgs& args, const std::string& dataFolder) {
-    const QFileInfo target(args.output);
-    const QString path = QDir::toNativeSeparators(target.absoluteFilePath());
+    const QString path = QDir::toNativeSeparators(QFileInfo(args.output).absoluteFilePath());
     // A folder that cannot take the file is a set-up error, said as such.
     QString folder;
     if (const FolderState state = CheckTargetFolder(path, &folder); state != FolderState::Usable) {
@@ -116,13 +99,6 @@ int RunCompress(const CompressArgs& args, const std::string& dataFolder) {
     }
 
     CSetupContext context;
-    CSetupContext* const previous = g_pContext;
-    g_pContext = &context;
-    struct Restore {
-        CSetupContext* previous;
-        ~Restore() { g_pContext = previous; }
-    } restore{previous};
-
     context.OpenObjectServer(dataFolder);
     if (!context.m_objectServer.IsOpen()) {
         Complain(QStringLiteral("the object server could not be opened"));
@@ -150,23 +126,35 @@ int RunCompress(const CompressArgs& args, const std::string& dataFolder) {
         return kExitInterrupted;
     }
 
-    const unsigned major = args.major ? *args.major : ProfileValue("Major", 1);
-    const unsigned minor = args.minor ? *args.minor : ProfileValue("Minor", 0);
+    // The compression page's run, as a script wants it: the path is already
+    // full, nothing is asked, the side files stay beside the output.
+    CompressRequest request;
+    request.enteredName = path;
+    request.subsystems = args.subsystems;
+    const CompressVersion profile = ReadCompressOptions();
+    request.version = {args.major.value_or(profile.major), args.minor.value_or(profile.minor)};
+    request.completeName = false;
+    request.askBeforeReplacing = false;
+    request.reportOutcome = false;
+    request.keepSideFiles = true;
 
     StreamLogView view(stdout);
     view.onLine = poll;
     CLog log(&view);
-    LogSection(QStringLiteral("Begin Compression..."));
-    LogWrite(QStringLiteral("Save compressed database into file: %1").arg(path));
-    const int result = context.CompressDatabase(path, args.subsystems, kCompressPageFlags, &log,
-                                                static_cast<int>(major), static_cast<int>(minor));
+    const CompressResult result = CompressRun(context.m_walk, context.m_compressSystem, request, log);
     std::fflush(stdout);
-    LogSection(QStringLiteral("End Compression"));
-    // The side files stay beside the output for the script that asked.
-    FileSideFile(path + QStringLiteral(".err"), "Begin Compression Error File", "End Compression Error File");
-    FileSideFile(path + QStringLiteral(".lst"), "Begin Compression List File", "End Compression List File");
     context.CloseAllDatabases();
 
-    if (result == kCancelled) return kExitInterrupted;
-    return result == 0 ? kExitOk : kExitFailed;
+    switch (result.outcome) {
+        case CompressOutcome::Succeeded:
+        case CompressOutcome::StayOnPage:
+            return kExitOk;
+        case CompressOutcome::Cancelled:
+            return kExitInterrupted;
+        case CompressOutcome::Refused:
+            return kExitUsage;
+        case CompressOutcome::Failed:
+            break;
+    }
+    return kExitFailed;
 }

@@ -16,8 +16,6 @@ struct CompressArgs {
     std::optional<unsigned> minor;
 };
 
-inline constexpr int kMaxSubsystems = 16;
-
 extern const char* const kCompressUsage;
 
 // Parses the words after "compress" ("--name value" or "--name=value").
@@ -25,6 +23,6 @@ extern const char* const kCompressUsage;
 bool ParseCompressArgs(const QStringList& words, CompressArgs& args, QString& error);
 
 // Opens the network database through the object server on dataFolder
-// ($OVX_HOME when empty), runs CompressDatabase with the page's flags, files
-// the library's side files into the log and returns the exit code.
+// ($OVX_HOME when empty), runs the compression page's run (CompressRun) the
+// way a script wants it and returns the exit code.
 int RunCompress(const CompressArgs& args, const std::string& dataFolder = {});

@@ -1,7 +1,6 @@
 // vqtool: runs the wizard's compression from a script.
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QLocale>
 #include <cstdio>
 
 #include "CompressCommand.h"
@@ -10,10 +9,6 @@
 #include "util/Prompter.h"
 
 namespace {
-
-QString Now() {
-    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("dd MMM yy_HH mm ss"));
-}
 
 int Usage(const QString& error) {
     if (!error.isEmpty()) std::fprintf(stderr, "vqtool: %s\n", error.toUtf8().constData());
@@ -44,11 +39,9 @@ int main(int argc, char** argv) {
     InstallInterruptHandler();
 
     OpenLogFile();  // nothing happens without an install directory
-    LogWrite(QStringLiteral("Starting program at %1").arg(Now()));
-    LogWrite(QString());
+    LogProgramStart(QDateTime::currentDateTime());
     const int code = RunCompress(args);
-    LogWrite(QStringLiteral("Ending program at %1").arg(Now()));
-    LogWrite(QString());
+    LogProgramEnd(QDateTime::currentDateTime());
     CloseLogFile();
     SetPrompter(nullptr);
     return code;

@@ -4,32 +4,10 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSettings>
 #include <QVBoxLayout>
 
+#include "compress/CompressOptions.h"
 #include "util/Prompter.h"
-#include "util/Registry.h"
-
-namespace {
-unsigned ReadValue(const char* name, unsigned fallback) {
-    auto profile = OpenProfile();
-    profile->beginGroup(QString::fromLatin1(kCompressOptionsSection));
-    bool ok = false;
-    const unsigned v = profile->value(QString::fromLatin1(name), fallback).toUInt(&ok);
-    return ok ? v : fallback;
-}
-
-// An unsigned integer in decimal, surrounding blanks allowed, nothing else.
-bool ParseUnsigned(const QString& text, unsigned& out) {
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-'))) return false;
-    bool ok = false;
-    const qulonglong v = t.toULongLong(&ok, 10);
-    if (!ok || v > 0xFFFFFFFFull) return false;
-    out = static_cast<unsigned>(v);
-    return true;
-}
-}  // namespace
 
 CCompressOptionsDlg::CCompressOptionsDlg(QWidget* parent) : CSysColorDialog(parent) {
     setWindowTitle(QStringLiteral("Compression Options"));
@@ -48,16 +26,10 @@ CCompressOptionsDlg::CCompressOptionsDlg(QWidget* parent) : CSysColorDialog(pare
     root->addWidget(box);
 }
 
-unsigned CCompressOptionsDlg::ReadMajor() {
-    return ReadValue("Major", 1);
-}
-unsigned CCompressOptionsDlg::ReadMinor() {
-    return ReadValue("Minor", 0);
-}
-
 void CCompressOptionsDlg::OnInitDialog() {
-    m_nMajor = ReadMajor();
-    m_nMinor = ReadMinor();
+    const CompressVersion version = ReadCompressOptions();
+    m_nMajor = version.major;
+    m_nMinor = version.minor;
     m_editMajor->setText(QString::number(m_nMajor));
     m_editMinor->setText(QString::number(m_nMinor));
 }
@@ -69,9 +41,9 @@ int CCompressOptionsDlg::exec() {
 
 void CCompressOptionsDlg::OnOK() {
     unsigned major = 0, minor = 0;
-    QLineEdit* bad = !ParseUnsigned(m_editMajor->text(), major)   ? m_editMajor
-                     : !ParseUnsigned(m_editMinor->text(), minor) ? m_editMinor
-                                                                  : nullptr;
+    QLineEdit* bad = !ParseVersionNumber(m_editMajor->text(), major)   ? m_editMajor
+                     : !ParseVersionNumber(m_editMinor->text(), minor) ? m_editMinor
+                                                                       : nullptr;
     if (bad) {
         AppMessageBox(QStringLiteral("Please enter an unsigned integer."), MsgButtons::Ok,
                       MsgIcon::Exclamation);
@@ -81,11 +53,6 @@ void CCompressOptionsDlg::OnOK() {
     }
     m_nMajor = major;
     m_nMinor = minor;
-    {
-        auto profile = OpenProfile();
-        profile->beginGroup(QString::fromLatin1(kCompressOptionsSection));
-        profile->setValue(QStringLiteral("Major"), m_nMajor);
-        profile->setValue(QStringLiteral("Minor"), m_nMinor);
-    }
+    WriteCompressOptions({m_nMajor, m_nMinor});
     accept();
 }

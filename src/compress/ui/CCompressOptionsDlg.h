@@ -5,9 +5,6 @@
 
 class QLineEdit;
 
-// Profile section and values of the version numbers.
-inline const char* const kCompressOptionsSection = "CompressOptions";
-
 class CCompressOptionsDlg : public CSysColorDialog {
     Q_OBJECT
 public:
@@ -19,10 +16,6 @@ public:
     // otherwise one message and the dialog stays open.
     void OnOK();
     int exec() override;
-
-    // The numbers in force (profile, defaults 1 and 0).
-    static unsigned ReadMajor();
-    static unsigned ReadMinor();
 
     unsigned m_nMajor = 0;
     unsigned m_nMinor = 0;

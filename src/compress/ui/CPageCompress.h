@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/SysColorDialog.h"
+#include "compress/CompressRun.h"
 #include "compress/ui/CCompressOptionsDlg.h"
 #include "util/HistoryList.h"
 
@@ -18,8 +19,8 @@ public:
     int OnWizardNext() override;
     void OnOptions();
     void OnBrowse();
-    // Runs the compression; 0 moves on, anything else keeps the page.
-    int Compress();
+    // Runs the compression with what the page shows; only Succeeded moves on.
+    CompressOutcome Compress();
 
     // The folder of compressed files under the install directory, with a
     // trailing separator.

@@ -5,7 +5,7 @@
 
 #include "app/MainWizard.h"
 #include "app/PageControls.h"
-#include "app/context/SetupContext.h"
+#include "context/SetupContext.h"
 #include "log/Log.h"
 #include "util/Registry.h"
 #include "util/WaitCursor.h"
@@ -26,7 +26,7 @@ CPageSelectDB::CPageSelectDB() : CSysColorPropertyPage(kPageSelectDB) {
 
 void CPageSelectDB::OnInitDialog() {
     CSysColorPropertyPage::OnInitDialog();
-    QStringList names = g_pContext ? g_pContext->ListNetworkDatabases(true) : QStringList();
+    QStringList names = Context() ? Context()->ListNetworkDatabases(true) : QStringList();
     // The box is a sorted one.
     std::sort(names.begin(), names.end(),
               [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
@@ -49,12 +49,13 @@ bool CPageSelectDB::OnSetActive() {
 
 int CPageSelectDB::OnWizardNext() {
     m_strDbName = m_combo->currentText();
+    Choices().database = m_strDbName;
     OpenProfile()->setValue(kDbSelectionValue, m_strDbName);
     bool opened = false;
     {
         CWaitCursor wait;
-        if (g_pContext && g_pContext->OpenNetworkDatabase(m_strDbName, 0) == kDbOk &&
-            g_pContext->OpenSystem(QString(), 0) == kDbOk)
+        if (Context() && Context()->OpenNetworkDatabase(m_strDbName, 0) == kDbOk &&
+            Context()->OpenSystem(QString(), 0) == kDbOk)
             opened = true;
     }
     if (opened && Sheet()) Sheet()->GoToPage(PageId(), true);

@@ -12,7 +12,7 @@
 
 #include "app/MainWizard.h"
 #include "app/PageControls.h"
-#include "app/context/SetupContext.h"
+#include "context/SetupContext.h"
 #include "log/Log.h"
 #include "util/Prompter.h"
 
@@ -130,9 +130,9 @@ bool CPageSelectSubsys::OnKillActive() {
 
 void CPageSelectSubsys::FillTree() {
     m_tree->clear();
-    if (!g_pContext || !g_pContext->m_compressSystem) return;
+    if (!Context() || !Context()->m_compressSystem) return;
     try {
-        FillLevel(g_pContext->m_compressSystem->GetSubsystems(), nullptr, QString());
+        FillLevel(Context()->m_compressSystem->GetSubsystems(), nullptr, QString());
     } catch (const ovx::Error& e) {
         ReportOleError(e);
     }
@@ -251,6 +251,7 @@ int CPageSelectSubsys::OnWizardNext() {
     }
     m_subsystemPaths.clear();
     for (int i = 0; i < m_list->rowCount(); ++i) m_subsystemPaths.append(m_list->item(i, 1)->text());
+    Choices().subsystems = m_subsystemPaths;
     LogWrite(QStringLiteral("Subsystems chosen:"));
     for (const QString& p : m_subsystemPaths) LogWrite(p);
     LogWrite(QString());

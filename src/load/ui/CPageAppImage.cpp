@@ -8,8 +8,9 @@
 #include "app/SetupApp.h"
 
 CPageAppImage::CPageAppImage() : CSysColorPropertyPage(kPageAppImage) {
-    m_prompt = AddPrompt(QStringLiteral("Choose whether to load an application image to the VQ. If you choose to "
-                                        "load, enter the file path of the .apb file."));
+    m_prompt =
+        AddPrompt(QStringLiteral("Choose whether to load an application image to the VQ. If you choose to "
+                                 "load, enter the file path of the .apb file."));
     auto* imageGroup = new QGroupBox(QStringLiteral("Application Image"), this);
     imageGroup->setObjectName(QStringLiteral("groupImage"));
     auto* iv = new QVBoxLayout(imageGroup);
@@ -38,6 +39,6 @@ CPageAppImage::CPageAppImage() : CSysColorPropertyPage(kPageAppImage) {
 void CPageAppImage::OnInitDialog() {
     CSysColorPropertyPage::OnInitDialog();
     // Only with "-i", and not when only the application image is loaded.
-    const bool program = TheApp().m_bInterpretedProgram && (!Sheet() || Sheet()->m_mainOption != 2);
+    const bool program = TheApp().m_bInterpretedProgram && Choices().mainOption != kOptionLoadApplicationOnly;
     m_groupProgram->setVisible(program);
 }

@@ -1,4 +1,4 @@
-#include "app/context/SetupContext.h"
+#include "context/SetupContext.h"
 
 #include "util/Prompter.h"
 
