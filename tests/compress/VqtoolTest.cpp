@@ -17,21 +17,32 @@ struct UsageCase {
 };
 
 TEST(Vqtool, UsageMistakesExitWithTwoAndSayWhy) {
+    QStringList many = {"compress", "--network", "Plant", "--output", "x"};
+    for (int i = 0; i < 17; ++i) many << "--subsystem" << QString("S%1").arg(i);
     const std::vector<UsageCase> cases = {
-        {{}, "no command given"},
+        {{}, "a command is required: compress"},
         {{"squeeze"}, "unknown command \"squeeze\""},
         {{"compress", "--subsystem", "A", "--output", "x.q70"}, "--network is required"},
-        {{"compress", "--network", "Plant", "--output", "x.q70"}, "at least one --subsystem is required"},
+        {{"compress", "--network", "Plant", "--output", "x.q70"}, "--subsystem is required"},
         {{"compress", "--network", "Plant", "--subsystem", "A"}, "--output is required"},
-        {{"compress", "--network", "Plant", "--subsystem"}, "--subsystem needs a value"},
+        {{"compress", "--network", "Plant", "--subsystem"}, "--subsystem"},
+        {{"compress", "--network", "Plant", "--subsystem", "", "--output", "x"},
+         "--subsystem: needs a value"},
         {{"compress", "--network=Plant", "--subsystem=A", "--output=x.q70", "--major", "1.5"},
-         "--major needs an unsigned number, not \"1.5\""},
+         "--major: needs an unsigned number, not \"1.5\""},
         {{"compress", "--network", "Plant", "--subsystem", "A", "--output", "x", "--minor", "-1"},
-         "--minor needs an unsigned number, not \"-1\""},
-        {{"compress", "--network", "Plant", "--subsystem", "A", "--output", "x", "--verbose"},
-         "unknown argument \"--verbose\""},
+         "--minor: needs an unsigned number, not \"-1\""},
+        {{"compress", "--network", "Plant", "--subsystem", "A", "--output", "x", "--verbose"}, "--verbose"},
+        {{"--colour"}, "--colour"},
         {{"compress", "--network", "Plant", "--subsystem", "A", "--output", "/no/such/folder/x.q70"},
          "does not exist"},
+        // The subsystem page's rules, from the same code.
+        {{"compress", "--network", "Plant", "--subsystem", "A", "--subsystem", "A.B", "--output", "x"},
+         "--subsystem \"A.B\": A subsystem in the same hierarchy was already added."},
+        {{"compress", "--network", "Plant", "--subsystem", "A.B", "--subsystem", "A", "--output", "x"},
+         "--subsystem \"A\": A subsystem in the same hierarchy was already added."},
+        {many,
+         "--subsystem \"S16\": Cannot add more subsystems. The maximum number of subsystems in the VQ is 16"},
     };
     SiteFixture site("A: vq VQ1@1");
     for (const UsageCase& c : cases) {
@@ -39,13 +50,26 @@ TEST(Vqtool, UsageMistakesExitWithTwoAndSayWhy) {
         QString out, err;
         EXPECT_EQ(site.RunTool("vqtool", c.args, &out, &err), 2);
         EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
+        EXPECT_TRUE(out.isEmpty()) << out.toStdString();
     }
+}
 
-    QStringList many = {"compress", "--network", "Plant", "--output", "x"};
-    for (int i = 0; i < 17; ++i) many << "--subsystem" << QString("S%1").arg(i);
-    QString err;
-    EXPECT_EQ(site.RunTool("vqtool", many, nullptr, &err), 2);
-    EXPECT_TRUE(err.contains("at most 16 subsystems")) << err.toStdString();
+TEST(Vqtool, HelpAndVersionExitWithZero) {
+    SiteFixture site("A: vq VQ1@1");
+    const std::vector<std::pair<QStringList, QStringList>> cases = {
+        {{"--help"}, {"Usage: vqtool", "compress", "OVX_HOME", "TESSARIN_PATH", "Exit codes:"}},
+        {{"-h"}, {"Usage: vqtool", "compress"}},
+        {{"compress", "--help"}, {"--network", "--subsystem", "--output", "--major", "--minor", "OVX_HOME"}},
+        {{"--version"}, {"vqtool 1."}},
+    };
+    for (const auto& [args, says] : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        QString out, err;
+        EXPECT_EQ(site.RunTool("vqtool", args, &out, &err), 0);
+        for (const QString& s : says)
+            EXPECT_TRUE(out.contains(s)) << s.toStdString() << "\n" << out.toStdString();
+        EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    }
 }
 
 TEST(Vqtool, UnknownNetworkIsASetUpError) {
@@ -77,7 +101,9 @@ TEST(Vqtool, SuccessAndFailurePrintTheProgressAndWriteTheLog) {
     const QStringList lines = out.split('\n');
     EXPECT_EQ(lines.mid(0, 2), (QStringList{"", "Start Compressing Database..."}));
     EXPECT_TRUE(lines.contains("Adding near channel device: N1"));
-    EXPECT_EQ(lines.mid(lines.size() - 3), (QStringList{"Compression SUCCESSFUL", "", ""}));
+    // The progress, then the full path of the file written.
+    EXPECT_EQ(lines.mid(lines.size() - 4),
+              (QStringList{"Compression SUCCESSFUL", "", QDir::toNativeSeparators(site.OutputPath()), ""}));
     EXPECT_TRUE(QFile::exists(site.OutputPath()));
 
     // The hierarchy without a VQ fails the run.

@@ -12,10 +12,6 @@
 #include "context/SetupContext.h"
 #include "log/Log.h"
 
-const char* const kCompressUsage =
-    "usage: vqtool compress --network NAME --subsystem PATH [--subsystem PATH ...] --output FILE\n"
-    "                       [--major N] [--minor N]\n";
-
 namespace {
 
 void Complain(const QString& text) {
@@ -23,71 +19,7 @@ void Complain(const QString& text) {
     std::fflush(stderr);
 }
 
-bool ParseUnsigned(const QString& text, unsigned& out) {
-    bool ok = false;
-    const uint value = text.toUInt(&ok, 10);
-    if (!ok || text.startsWith(QLatin1Char('+'))) return false;
-    out = value;
-    return true;
-}
-
 }  // namespace
-
-bool ParseCompressArgs(const QStringList& words, CompressArgs& args, QString& error) {
-    args = CompressArgs{};
-    for (int i = 0; i < words.size(); ++i) {
-        QString option = words[i];
-        QString value;
-        bool haveValue = false;
-        const qsizetype eq = option.indexOf(QLatin1Char('='));
-        if (option.startsWith(QLatin1String("--")) && eq > 0) {
-            value = option.mid(eq + 1);
-            option = option.left(eq);
-            haveValue = true;
-        }
-        const bool known = option == QLatin1String("--network") || option == QLatin1String("--subsystem") ||
-                           option == QLatin1String("--output") || option == QLatin1String("--major") ||
-                           option == QLatin1String("--minor");
-        if (!known) {
-            error = QStringLiteral("unknown argument \"%1\"").arg(words[i]);
-            return false;
-        }
-        if (!haveValue) {
-            if (i + 1 >= words.size()) {
-                error = QStringLiteral("%1 needs a value").arg(option);
-                return false;
-            }
-            value = words[++i];
-        }
-        if (option == QLatin1String("--network")) {
-            args.network = value;
-        } else if (option == QLatin1String("--subsystem")) {
-            if (value.isEmpty()) {
-                error = QStringLiteral("--subsystem needs a subsystem path");
-                return false;
-            }
-            args.subsystems << value;
-        } else if (option == QLatin1String("--output")) {
-            args.output = value;
-        } else {
-            unsigned number = 0;
-            if (!ParseUnsigned(value, number)) {
-                error = QStringLiteral("%1 needs an unsigned number, not \"%2\"").arg(option, value);
-                return false;
-            }
-            (option == QLatin1String("--major") ? args.major : args.minor) = number;
-        }
-    }
-    if (args.network.isEmpty())
-        error = QStringLiteral("--network is required");
-    else if (args.subsystems.isEmpty())
-        error = QStringLiteral("at least one --subsystem is required");
-    else if (args.subsystems.size() > kMaxHierarchies)
-        error = QStringLiteral("at most %1 subsystems can be compressed into one file").arg(kMaxHierarchies);
-    else if (args.output.isEmpty())
-        error = QStringLiteral("--output is required");
-    return error.isEmpty();
-}
 
 int RunCompress(const CompressArgs& args, const std::string& dataFolder) {
     const QString path = QDir::toNativeSeparators(QFileInfo(args.output).absoluteFilePath());
@@ -148,6 +80,8 @@ int RunCompress(const CompressArgs& args, const std::string& dataFolder) {
     switch (result.outcome) {
         case CompressOutcome::Succeeded:
         case CompressOutcome::StayOnPage:
+            // The last line says where the file is, for the script to take.
+            std::printf("%s\n", result.fullPath.toLocal8Bit().constData());
             return kExitOk;
         case CompressOutcome::Cancelled:
             return kExitInterrupted;

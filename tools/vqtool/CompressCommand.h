@@ -16,12 +16,6 @@ struct CompressArgs {
     std::optional<unsigned> minor;
 };
 
-extern const char* const kCompressUsage;
-
-// Parses the words after "compress" ("--name value" or "--name=value").
-// Returns false and a message for the user on any mistake.
-bool ParseCompressArgs(const QStringList& words, CompressArgs& args, QString& error);
-
 // Opens the network database through the object server on dataFolder
 // ($OVX_HOME when empty), runs the compression page's run (CompressRun) the
 // way a script wants it and returns the exit code.
