@@ -54,7 +54,8 @@ QString CSubsystemList::RefusalText(AddResult r) {
     switch (r) {
         case AddResult::Full:
             return QStringLiteral(
-                "Cannot add more subsystems.\nThe maximum number of subsystems in the VQ is 16");
+                       "Cannot add more subsystems.\nThe maximum number of subsystems in the VQ is %1")
+                .arg(kMaxRows);
         case AddResult::Duplicate:
             return QStringLiteral("This subsystem was already added.");
         case AddResult::SameHierarchy:

@@ -1,6 +1,7 @@
 // The ordered list of hierarchies to compress, without any widget: the
-// limit of 16, the duplicate and same-hierarchy refusals, and the row moves.
-// The subsystem page mirrors this list in its list control.
+// limit (kMaxHierarchies), the duplicate and same-hierarchy refusals, and
+// the row moves. The subsystem page mirrors this list in its list control;
+// vqtool checks its --subsystem list with it.
 #pragma once
 
 #include <QString>

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <functional>
 #include <memory>
 
 #include "SiteFixture.h"
@@ -419,106 +420,118 @@ TEST(CompressPage, ProposesANameFromTheDatabaseAndTheLogFile) {
     EXPECT_TRUE(w.CompressPage().m_btnOptions->isEnabled());
 }
 
-TEST(CompressPage, RefusalsBeforeTheRunKeepThePage) {
+// What the page does with the run's outcome (the run itself, its questions,
+// log lines and side files, is tested in CompressRunTest): the page it ends
+// on, the file it records for the load side, the history, the Progress box.
+TEST(CompressPage, OutcomesOfTheRunMoveOrKeepThePage) {
+    struct Case {
+        const char* title;
+        QStringList hierarchies;
+        QString typed;  // "{install}" is the install directory
+        std::vector<MsgResult> answers;
+        int page;          // where the sheet is afterwards
+        QString file;      // the file recorded, "{default}" the default folder; empty: none
+        QString lastBox;   // the last box shown
+        QString progress;  // a line the Progress box shows
+        std::function<void(const QString& install)> prepare = nullptr;
+    };
+    const QString failedBox =
+        "Compression FAILED. Please view the Progress window for the detailed error message.";
+    const QString viewBox =
+        "Compression was SUCCESSFUL.\nWould you like to go back to the page to view the log?";
+    const std::vector<Case> cases = {
+        {"no name",
+         {"Office"},
+         "",
+         {},
+         kPageCompress,
+         "",
+         "You must enter a file name to save the compressed file to.",
+         ""},
+        {"a missing folder declined",
+         {"Office"},
+         "{install}/out/deep/office",
+         {MsgResult::No},
+         kPageCompress,
+         "",
+         "The directory you specified does not exist. Would you like to create it?",
+         ""},
+        {"replacing declined",
+         {"Office"},
+         "{install}/out/office",
+         {MsgResult::No},
+         kPageCompress,
+         "",
+         "The file you entered already exists. Would you like to overwrite it?",
+         "",
+         [](const QString& install) {
+             QDir().mkpath(install + "/out");
+             QFile f(install + "/out/office.q70");
+             f.open(QIODevice::WriteOnly);
+             f.write("keep");
+         }},
+        {"a full path without extension, its folder created",
+         {"Office"},
+         "{install}/made/here/office",
+         {MsgResult::Yes, MsgResult::No},
+         kPageLoadOption,
+         "{install}/made/here/office.q70",
+         viewBox,
+         "Compression SUCCESSFUL"},
+        {"a bare name into the default folder",
+         {"Office", "Plant"},
+         "plant",
+         {MsgResult::No},
+         kPageLoadOption,
+         "{default}plant.q70",
+         viewBox,
+         "Compression SUCCESSFUL"},
+        {"a failed run",
+         {"Broken"},
+         "broken",
+         {},
+         kPageCompress,
+         "",
+         failedBox,
+         "another VQ exists in the same subsystem hierarchy"},
+    };
     SiteFixture site(kSmallSite);
     ASSERT_TRUE(site.Imported());
-    Wizard w(site.DataFolder());
-    ToCompress(w, {"Office"});
-    auto& page = w.CompressPage();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        Wizard w(site.DataFolder());
+        const auto fill = [&](QString t) {
+            return QDir::toNativeSeparators(
+                t.replace("{install}", w.install.path()).replace("{default}", w.DefaultDir()));
+        };
+        if (c.prepare) c.prepare(w.install.path());
+        ToCompress(w, c.hierarchies);
+        auto& page = w.CompressPage();
+        page.m_combo->setEditText(fill(c.typed));
+        for (MsgResult a : c.answers) w.prompter.Answer(a);
+        w.Next();
 
-    page.m_combo->setEditText(QString());
-    w.Next();
-    EXPECT_EQ(w.Page(), kPageCompress);
-    ASSERT_EQ(w.prompter.boxes.size(), 1u);
-    EXPECT_EQ(w.prompter.boxes[0].text,
-              QStringLiteral("You must enter a file name to save the compressed file to."));
-    EXPECT_EQ(w.prompter.boxes[0].caption, QStringLiteral("Error"));
-
-    // A missing directory, declined.
-    const QString dir = w.install.path() + QStringLiteral("/out/deep");
-    w.prompter.boxes.clear();
-    w.prompter.Answer(MsgResult::No);
-    page.m_combo->setEditText(dir + QStringLiteral("/office"));
-    w.Next();
-    EXPECT_EQ(w.Page(), kPageCompress);
-    ASSERT_EQ(w.prompter.boxes.size(), 1u);
-    EXPECT_EQ(w.prompter.boxes[0].text,
-              QStringLiteral("The directory you specified does not exist. Would you like to create it?"));
-    EXPECT_EQ(w.prompter.boxes[0].buttons, MsgButtons::YesNo);
-    EXPECT_FALSE(QDir(dir).exists());
-    EXPECT_TRUE(w.Log().contains(QStringLiteral("The directory %1 does not exist.").arg(dir)));
-
-    // An existing file, overwrite declined.
-    QDir().mkpath(dir);
-    QFile existing(dir + QStringLiteral("/office.q70"));
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("keep");
-    existing.close();
-    w.prompter.boxes.clear();
-    w.prompter.Answer(MsgResult::No);
-    w.Next();
-    EXPECT_EQ(w.Page(), kPageCompress);
-    ASSERT_EQ(w.prompter.boxes.size(), 1u);
-    EXPECT_EQ(w.prompter.boxes[0].text,
-              QStringLiteral("The file you entered already exists. Would you like to overwrite it?"));
-    EXPECT_EQ(ReadFile(dir + QStringLiteral("/office.q70")), QStringLiteral("keep"));
-    const QString log = w.Log();
-    const int aborted =
-        log.lastIndexOf(QStringLiteral("The file specified already exists. It is not replaced."));
-    ASSERT_GE(aborted, 0);
-    EXPECT_GT(log.indexOf(QStringLiteral("Compression Aborted"), aborted), aborted);
-    EXPECT_GT(log.indexOf(QStringLiteral("End Compression"), aborted), aborted);
-}
-
-TEST(CompressPage, AFullPathWithoutExtensionGoesIntoItsDirectoryCreatedOnRequest) {
-    SiteFixture site(kSmallSite);
-    ASSERT_TRUE(site.Imported());
-    Wizard w(site.DataFolder());
-    ToCompress(w, {"Office"});
-    const QString dir = QDir::toNativeSeparators(w.install.path() + QStringLiteral("/made/here"));
-    w.CompressPage().m_combo->setEditText(dir + QStringLiteral("/office"));
-    w.prompter.Answer(MsgResult::Yes);  // create the directory
-    w.prompter.Answer(MsgResult::No);   // do not stay to view the log
-    w.Next();
-    EXPECT_EQ(w.Page(), kPageLoadOption) << w.Boxes().join("|").toStdString();
-    EXPECT_TRUE(QFile::exists(dir + QStringLiteral("/office.q70")));
-    EXPECT_EQ(w.CompressPage().m_strCompressedFile, dir + QStringLiteral("/office.q70"));
-    const QString log = w.Log();
-    const int missing = log.indexOf(QStringLiteral("The directory %1").arg(dir));
-    ASSERT_GE(missing, 0) << log.toStdString();
-    EXPECT_GT(log.indexOf(QStringLiteral("Creating directory %1").arg(dir), missing), missing);
-}
-
-TEST(CompressPage, ABareNameIsWrittenIntoTheDefaultDirectoryAndRemembered) {
-    SiteFixture site(kSmallSite);
-    ASSERT_TRUE(site.Imported());
-    Wizard w(site.DataFolder());
-    ToCompress(w, {"Office", "Plant"});
-    w.CompressPage().m_combo->setEditText(QStringLiteral("plant"));
-    w.prompter.Answer(MsgResult::No);  // do not stay to view the log
-    w.Next();
-    const QString target = w.DefaultDir() + QStringLiteral("plant.q70");
-    EXPECT_TRUE(QFile::exists(target));
-    ASSERT_EQ(w.prompter.boxes.size(), 1u) << w.Boxes().join("|").toStdString();
-    EXPECT_EQ(w.prompter.boxes[0].text,
-              QStringLiteral(
-                  "Compression was SUCCESSFUL.\nWould you like to go back to the page to view the log?"));
-    EXPECT_TRUE(w.prompter.boxes[0].defaultNo);
-    EXPECT_EQ(w.Page(), kPageLoadOption);
-    EXPECT_EQ(w.CompressPage().m_strCompressedFile, QDir::toNativeSeparators(target));
-
-    // Side files filed into the log and removed; the detailed log kept aside.
-    EXPECT_FALSE(QFile::exists(target + QStringLiteral(".lst")));
-    EXPECT_FALSE(QFile::exists(target + QStringLiteral(".log")));
-    EXPECT_TRUE(QFile::exists(w.DefaultDir() + QStringLiteral("Detailed compression log.log")));
-    const QString log = w.Log();
-    const int begin = log.indexOf(QStringLiteral("Begin Compression List File"));
-    ASSERT_GE(begin, 0);
-    EXPECT_GT(log.indexOf(QStringLiteral("End Compression List File")), begin);
-
-    auto profile = OpenProfile();
-    profile->beginGroup(QStringLiteral("CompressHist"));
-    EXPECT_EQ(profile->value(QStringLiteral("Entry1")).toString(), QStringLiteral("plant"));
+        EXPECT_EQ(w.Page(), c.page) << w.Boxes().join("|").toStdString();
+        ASSERT_FALSE(w.prompter.boxes.empty());
+        EXPECT_EQ(w.prompter.boxes.back().text, c.lastBox);
+        EXPECT_EQ(page.m_bCompressed, !c.file.isEmpty());
+        EXPECT_EQ(page.m_strCompressedFile, fill(c.file));
+        EXPECT_EQ(w.sheet->m_choices.compressedFile, fill(c.file));
+        if (!c.file.isEmpty()) {
+            EXPECT_TRUE(QFile::exists(fill(c.file)));
+            // The name is remembered as typed.
+            auto profile = OpenProfile();
+            profile->beginGroup(QStringLiteral("CompressHist"));
+            EXPECT_EQ(profile->value(QStringLiteral("Entry1")).toString(), fill(c.typed));
+        }
+        if (!c.progress.isEmpty()) {
+            EXPECT_TRUE(page.m_progress->toPlainText().contains(c.progress))
+                << page.m_progress->toPlainText().toStdString();
+        }
+        if (c.prepare) {
+            EXPECT_EQ(ReadFile(w.install.path() + "/out/office.q70"), QStringLiteral("keep"));
+        }
+    }
 }
 
 TEST(CompressPage, StayingToViewTheLogThenNextMovesOnWithoutASecondRun) {
@@ -540,34 +553,6 @@ TEST(CompressPage, StayingToViewTheLogThenNextMovesOnWithoutASecondRun) {
     EXPECT_EQ(w.Page(), kPageLoadOption);
     EXPECT_FALSE(QFile::exists(w.DefaultDir() + QStringLiteral("office.q70")));  // not written again
     for (const auto& b : w.prompter.boxes) EXPECT_FALSE(b.text.startsWith(QStringLiteral("Compression was")));
-}
-
-TEST(CompressPage, AFailedRunShowsItsLinesTheBoxAndFilesTheErrorFile) {
-    SiteFixture site(kSmallSite);
-    ASSERT_TRUE(site.Imported());
-    Wizard w(site.DataFolder());
-    ToCompress(w, {"Broken"});
-    auto& page = w.CompressPage();
-    page.m_combo->setEditText(QStringLiteral("broken"));
-    w.Next();
-    EXPECT_EQ(w.Page(), kPageCompress);
-    EXPECT_FALSE(page.m_bCompressed);
-    ASSERT_FALSE(w.prompter.boxes.empty());
-    EXPECT_EQ(w.prompter.boxes.back().text,
-              QStringLiteral(
-                  "Compression FAILED. Please view the Progress window for the detailed error message."));
-    EXPECT_EQ(w.prompter.boxes.back().icon, MsgIcon::Stop);
-    const QString shown = page.m_progress->toPlainText();
-    EXPECT_TRUE(shown.contains(QStringLiteral("another VQ exists in the same subsystem hierarchy")))
-        << shown.toStdString();
-    const QString target = w.DefaultDir() + QStringLiteral("broken.q70");
-    EXPECT_FALSE(QFile::exists(target + QStringLiteral(".err")));
-    const QString log = w.Log();
-    const int begin = log.indexOf(QStringLiteral("Begin Compression Error File"));
-    const int end = log.indexOf(QStringLiteral("End Compression Error File"));
-    ASSERT_GE(begin, 0) << log.toStdString();
-    EXPECT_GT(end, begin);
-    EXPECT_GT(end - begin, QStringLiteral("Begin Compression Error File").size() + 4);  // the file's text
 }
 
 TEST(CompressPage, BrowseShortensThePathAgainstTheDefaultDirectory) {
