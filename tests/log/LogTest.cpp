@@ -70,6 +70,18 @@ TEST_F(LogFixture, TimeTextUsesEnglishMonthsAndTwoDigitFields) {
     EXPECT_EQ(FormatLogTime(t), QStringLiteral("05 Dec 26_07 30 12"));
 }
 
+TEST_F(LogFixture, ProgramFrameLinesCarryTheTimeOfTheFileName) {
+    OpenLogFile();
+    LogProgramStart(QDateTime(QDate(2026, 12, 5), QTime(7, 30, 12)));
+    LogWrite(QStringLiteral("work"));
+    LogProgramEnd(QDateTime(QDate(2026, 12, 5), QTime(7, 41, 3)));
+    const QString path = GetLogFilePath();
+    CloseLogFile();
+    EXPECT_EQ(ReadAll(path), QByteArray("Starting program at 05 Dec 26_07 30 12\r\n\r\n"
+                                        "work\r\n"
+                                        "Ending program at 05 Dec 26_07 41 03\r\n\r\n"));
+}
+
 TEST_F(LogFixture, SectionMarkerBytes) {
     OpenLogFile();
     LogSection(QStringLiteral("End Loading"));
