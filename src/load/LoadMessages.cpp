@@ -33,13 +33,15 @@ const Entry kMessages[] = {
      {"Error: Failed to load into the VQ because of the error below:\r\n%s",
       "Error: Failed to load into VQ #%d because of the error below:\r\n%s"}},
     {LoadMsg::ImageLoaded,
-     {"Loaded application image to the VQ successfully.", "Loaded application image to VQ #%d successfully."}},
+     {"Loaded application image to the VQ successfully.",
+      "Loaded application image to VQ #%d successfully."}},
     {LoadMsg::LoadingCps, {"Loading default CPs into the VQ...", "Loading default CPs into VQ #%d..."}},
     {LoadMsg::CpsFailed,
      {"Error: Failed to load default CPs into the VQ because of the error below:\r\n%s",
       "Error: Failed to load default CPs into VQ #%d because of the error below:\r\n%s"}},
     {LoadMsg::CpsLoaded,
-     {"Loaded the default CPs into the VQ successfully.", "Loaded the default CPs into VQ #%d successfully."}},
+     {"Loaded the default CPs into the VQ successfully.",
+      "Loaded the default CPs into VQ #%d successfully."}},
     {LoadMsg::Commissioning, {"Commissioning the VQ...", "Commissioning VQ #%d..."}},
     {LoadMsg::CommissionFailed,
      {"Error: Failed to commission the VQ because of the error below:\r\n%s",
@@ -68,7 +70,8 @@ const Entry kMessages[] = {
      {"Error: Failed to load the interpreted program to the VQ because of the error below:\r\n%s",
       "Error: Failed to load the interpreted program to VQ #%d because of the error below:\r\n%s"}},
     {LoadMsg::LoadingDefaultProgram,
-     {"Loading default interpreted program into the VQ...", "Loading default interpreted program into VQ #%d..."}},
+     {"Loading default interpreted program into the VQ...",
+      "Loading default interpreted program into VQ #%d..."}},
     {LoadMsg::DefaultProgramLoaded,
      {"Loaded default interpreter program into the VQ successfully.",
       "Loaded default interpreter program into VQ #%d successfully."}},
@@ -121,7 +124,8 @@ QString LoadMessage(LoadMsg id, int deviceCount, int i, const QStringList& args)
     const LoadMessageForms forms = LoadMessageText(id);
     // The retry note is numbered even for a single VQ; the missing-image line
     // names no VQ at all.
-    if (id == LoadMsg::ImageRetry) return FillPrintf(forms.numbered, QStringList{QString::number(i + 1)} + args);
+    if (id == LoadMsg::ImageRetry)
+        return FillPrintf(forms.numbered, QStringList{QString::number(i + 1)} + args);
     if (id == LoadMsg::ImageMissing) return FillPrintf(forms.single, args);
     if (deviceCount == 1) return FillPrintf(forms.single, args);
     return FillPrintf(forms.numbered, QStringList{QString::number(i + 1)} + args);

@@ -16,7 +16,8 @@ QStringList LoadSummaryLines(const QVector<std::int32_t>& outcomes) {
                 lines << QStringLiteral("FAILED to load into the VQ.");
                 continue;
             }
-            lines << QStringLiteral("The following VQs failed. Press Wink Failed to find out which ones failed.");
+            lines << QStringLiteral(
+                "The following VQs failed. Press Wink Failed to find out which ones failed.");
         }
         lines << QStringLiteral("VQ #%1").arg(i + 1);
     }
@@ -26,7 +27,8 @@ QStringList LoadSummaryLines(const QVector<std::int32_t>& outcomes) {
     return lines;
 }
 
-LoadRunResult LoadRun(CSetupContext& context, const LoadRequest& request, CLog& log, const LoadRunHooks& hooks) {
+LoadRunResult LoadRun(CSetupContext& context, const LoadRequest& request, CLog& log,
+                      const LoadRunHooks& hooks) {
     LoadRunResult result;
     const auto cancelled = [&] { return hooks.cancelled ? hooks.cancelled() : context.m_cancelRequested; };
     const auto ended = [&] {
@@ -105,9 +107,9 @@ LoadRunResult LoadRun(CSetupContext& context, const LoadRequest& request, CLog& 
         if (!step("SetSarvikId", true, [&] { return context.SetSarvikId(request.sarvikIds, i, &log); }))
             continue;
         if (cancelled()) return cancelledEnd();
-        if (request.loadImage &&
-            !step("LoadApplicationImage", true,
-                  [&] { return context.LoadApplicationImage(request.imagePath, i, &log); }))
+        if (request.loadImage && !step("LoadApplicationImage", true, [&] {
+                return context.LoadApplicationImage(request.imagePath, i, &log);
+            }))
             continue;
         if (cancelled()) return cancelledEnd();
         if (!appOnly) {

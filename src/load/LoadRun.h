@@ -20,7 +20,7 @@ struct LoadRequest {
     int vqCount = 0;        // VQs to load (the batch list's count)
     bool loadImage = false;
     QString imagePath;
-    QString databasePath;   // the compressed database
+    QString databasePath;  // the compressed database
     QString eventListPath;
     bool interpretedProgram = false;  // "-i": send the compiled program instead of the default one
     QString programPath;              // the compiled program (.x)

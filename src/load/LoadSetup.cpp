@@ -21,29 +21,42 @@ QString Q(const std::string& s) {
 }  // namespace
 
 int CSetupContext::OnLoadSystemOpened() {
-    ovx::Ptr<ovx::Subsystems> subsystems = m_loadSystem->GetSubsystems();
     m_loadSubsystem.reset();
-    for (int index = 1; index <= subsystems->Count(); ++index) {
-        ovx::Ptr<ovx::Subsystem> s = subsystems->Item(index);
-        if (s->Name() == kVqSubsystemName) {  // case-sensitive, unlike the object server's own lookup
-            m_loadSubsystem = s;
-            break;
+    try {
+        ovx::Ptr<ovx::Subsystems> subsystems = m_loadSystem->GetSubsystems();
+        for (int index = 1; index <= subsystems->Count(); ++index) {
+            ovx::Ptr<ovx::Subsystem> s = subsystems->Item(index);
+            if (s->Name() == kVqSubsystemName) {  // case-sensitive, unlike the object server's own lookup
+                m_loadSubsystem = s;
+                break;
+            }
         }
-    }
-    if (!m_loadSubsystem) {
-        try {
-            m_loadSubsystem = subsystems->Add(kVqSubsystemName);
-        } catch (const ovx::Error& e) {
-            if (e.code() == ovx::kErrNameInUse)
-                ErrorBox(QStringLiteral("The subsystem being added already exists"), MsgIcon::Exclamation);
-            else
-                ReportOleError(e);
-            return kVqSubsystemFailed;
+        if (!m_loadSubsystem) {
+            try {
+                m_loadSubsystem = subsystems->Add(kVqSubsystemName);
+            } catch (const ovx::Error& e) {
+                if (e.code() == ovx::kErrNameInUse)
+                    ErrorBox(QStringLiteral("The subsystem being added already exists"),
+                             MsgIcon::Exclamation);
+                else
+                    ReportOleError(e);
+                return kVqSubsystemFailed;
+            }
         }
+    } catch (const ovx::Error& e) {
+        // The search itself failed: as good as no subsystem.
+        ReportOleError(e);
+        return kVqSubsystemFailed;
     }
     RemoveTemporaryDevices();
-    m_loadSystem->SetHostId(kLoadHostId);
-    m_loadSystem->PrepareLoad(0, 2);
+    try {
+        m_loadSystem->SetHostId(kLoadHostId);
+        // Off the wire (no interface named) there is no load to prepare.
+        if (m_loadSystem->OffNet() == 0) m_loadSystem->PrepareLoad(0, 2);
+    } catch (const ovx::Error& e) {
+        ReportOleError(e);
+        return kDbOpenSystemFailed;
+    }
     return kDbOk;
 }
 

@@ -118,7 +118,8 @@ int CSetupContext::LoadApplicationImage(const QString& imagePath, int i, CLog* l
     try {
         device->SetAppImagePath(imagePath.toStdString());
     } catch (const ovx::Error& e) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::ImagePathFailed, m_loadDeviceCount, i, {Describe(e)}));
+        Fail(m_lastLoadError, log,
+             LoadMessage(LoadMsg::ImagePathFailed, m_loadDeviceCount, i, {Describe(e)}));
         return kLoadFailed;
     }
     if (m_cancelRequested) return kCancelled;
@@ -133,7 +134,8 @@ int CSetupContext::LoadApplicationImage(const QString& imagePath, int i, CLog* l
         } catch (const ovx::Error& e) {
             m_appImageLoading = false;
             if (attempt == kImageAttempts) {
-                Fail(m_lastLoadError, log, LoadMessage(LoadMsg::ImageFailed, m_loadDeviceCount, i, {Describe(e)}));
+                Fail(m_lastLoadError, log,
+                     LoadMessage(LoadMsg::ImageFailed, m_loadDeviceCount, i, {Describe(e)}));
                 return kCancelled;
             }
             // A cancelled load is not started again: the user asked for the
@@ -171,7 +173,8 @@ int CSetupContext::CommissionDevice(int i, CLog* log) {
     try {
         device->Commission();
     } catch (const ovx::Error& e) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::CommissionFailed, m_loadDeviceCount, i, {Describe(e)}));
+        Fail(m_lastLoadError, log,
+             LoadMessage(LoadMsg::CommissionFailed, m_loadDeviceCount, i, {Describe(e)}));
         return kLoadFailed;
     }
     if (m_cancelRequested) return kCancelled;
@@ -255,7 +258,8 @@ int CSetupContext::LoadDeviceContents(const QString& dbPath, const QString& even
     }
     if (m_cancelRequested) return kCancelled;
     if (status != 0) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::DownloadFailed, m_loadDeviceCount, i, {QString::number(status)}));
+        Fail(m_lastLoadError, log,
+             LoadMessage(LoadMsg::DownloadFailed, m_loadDeviceCount, i, {QString::number(status)}));
         return kLoadFailed;
     }
     Status(log, LoadMessage(LoadMsg::DatabaseLoaded, m_loadDeviceCount, i));
@@ -314,7 +318,8 @@ int CSetupContext::SendEventList(const QString& eventListPath, CLog* log, int i)
     try {
         TransferToDevice(m_loadSystem, device, kKindEventList, bytes);
     } catch (const ovx::Error& e) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::EventListFailed, m_loadDeviceCount, i, {Describe(e)}));
+        Fail(m_lastLoadError, log,
+             LoadMessage(LoadMsg::EventListFailed, m_loadDeviceCount, i, {Describe(e)}));
         return kLoadFailed;
     }
     return kLoadOk;
@@ -349,9 +354,11 @@ int CSetupContext::SendDefaultInterpretedProgram(CLog* log, int i) {
         return kLoadFailed;
     }
     try {
-        TransferToDevice(m_loadSystem, device, kKindProgram, std::vector<std::uint8_t>(kDefaultProgramSize, 0));
+        TransferToDevice(m_loadSystem, device, kKindProgram,
+                         std::vector<std::uint8_t>(kDefaultProgramSize, 0));
     } catch (const ovx::Error& e) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::DefaultProgramFailed, m_loadDeviceCount, i, {Describe(e)}));
+        Fail(m_lastLoadError, log,
+             LoadMessage(LoadMsg::DefaultProgramFailed, m_loadDeviceCount, i, {Describe(e)}));
         return kLoadFailed;
     }
     return kLoadOk;
