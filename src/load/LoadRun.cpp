@@ -81,7 +81,7 @@ LoadRunResult LoadRun(CSetupContext& context, const LoadRequest& request, CLog& 
     for (int i = 0; i < count; ++i) {
         if (cancelled()) return cancelledEnd();
         VqRecord& record = result.vqs[std::size_t(i)];
-        record.outcome = VqOutcome::Failed;
+        record.outcome = VqOutcome::Stopped;  // until it ends either way
         // Runs one step, times it, and marks the VQ failed on a non-zero result.
         const auto step = [&](const char* name, bool waitCursor, const std::function<int()>& run) {
             QElapsedTimer timer;
@@ -96,6 +96,7 @@ LoadRunResult LoadRun(CSetupContext& context, const LoadRequest& request, CLog& 
             record.stepMs.emplace_back(QString::fromLatin1(name), timer.elapsed());
             if (rc == kLoadOk) return true;
             result.outcomes[i] = 0;
+            record.outcome = VqOutcome::Failed;
             record.failedStep = QString::fromLatin1(name);
             record.result = rc;
             record.message = context.m_lastLoadError;

@@ -26,7 +26,12 @@ struct LoadRequest {
     QString programPath;              // the compiled program (.x)
 };
 
-enum class VqOutcome { Loaded, Failed, NotReached };
+enum class VqOutcome {
+    Loaded,
+    Failed,
+    Stopped,  // the run was cancelled between two of its steps
+    NotReached,
+};
 
 // What one VQ went through, for reports.
 struct VqRecord {
