@@ -36,8 +36,12 @@ public:
         onAdded(++added);
         return d;
     }
-    void Remove(int index) override { m->Remove(index); }
+    void Remove(int index) override {
+        if (refuseRemove) throw ovx::Error(ovx::kErrIo, "The database is locked.");
+        m->Remove(index);
+    }
     ovx::Ptr<ovx::AppDevices> m;
+    bool refuseRemove = false;
     std::function<void(int)> onAdded;
     int added = 0;
 };
@@ -49,12 +53,15 @@ public:
     std::string Name() const override { return m->Name(); }
     std::int32_t Handle() const override { return m->Handle(); }
     ovx::Ptr<ovx::AppDevices> GetAppDevices() override {
-        return std::make_shared<HookedDevices>(m->GetAppDevices(), onAdded);
+        auto d = std::make_shared<HookedDevices>(m->GetAppDevices(), onAdded);
+        d->refuseRemove = refuseRemove;
+        return d;
     }
     ovx::Ptr<ovx::Routers> GetRouters() override { return m->GetRouters(); }
     ovx::Ptr<ovx::Subsystems> GetSubsystems() override { return m->GetSubsystems(); }
     ovx::Ptr<ovx::Subsystem> m;
     std::function<void(int)> onAdded;
+    bool refuseRemove = false;
 };
 
 TEST_F(LoadTest, OpeningTheLoadSystemPreparesItOnce) {
@@ -132,6 +139,25 @@ TEST_F(LoadTest, DeviceNameInUseFailsTheAddWithItsBox) {
     EXPECT_TRUE(Ctx().m_loadDevices[0]);
     EXPECT_FALSE(Ctx().m_loadDevices[1]);
     EXPECT_EQ(Counted().openTransactions, 0);
+}
+
+TEST_F(LoadTest, DevicesThatCannotBeRemovedAreReportedAndTheSystemGoesOnTheWire) {
+    OpenLoadSide(0);
+    ASSERT_EQ(Ctx().AddTemporaryDevices(2), kLoadOk);
+    Ctx().m_loadSystem->SetOffNet(1);
+    auto hooked = std::make_shared<HookedSubsystem>(Ctx().m_loadSubsystem, [](int) {});
+    hooked->refuseRemove = true;
+    Ctx().m_loadSubsystem = hooked;
+    Ctx().RemoveTemporaryDevices();
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_EQ(prompter.boxes[0].text,
+              "Error removing devices from temporary database\nThe database is locked.");
+    EXPECT_EQ(prompter.boxes[0].caption, "Error");
+    EXPECT_EQ(prompter.boxes[0].icon, MsgIcon::Stop);
+    EXPECT_EQ(Ctx().m_loadSystem->OffNet(), 0);
+    EXPECT_EQ(Ctx().m_loadDeviceCount, 0);
+    EXPECT_TRUE(Ctx().m_loadDevices.empty());
+    EXPECT_EQ(DeviceNames(hooked->m), (QStringList{"vq700", "vq701"}));  // still in the database
 }
 
 TEST_F(LoadTest, TemplateCases) {
