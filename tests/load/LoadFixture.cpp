@@ -40,21 +40,29 @@ void LoadTest::SetUp() {
     qputenv("TMPDIR", (root + "/tmp").toUtf8());
     qputenv("TESSARIN_PATH", (root + "/install").toUtf8());
 
-    field = std::make_shared<vqfield::Field>();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    fieldName = std::string("load-") + info->test_suite_name() + "-" + info->name();
-    for (char& c : fieldName)
-        if (c == '/') c = '_';
-    vqfield::RegisterField(fieldName, field);
-    client = std::make_unique<vqfield::Client>(vqfield::ConnectInProcess(field));
+    std::string endpoint;
+    if (overDaemon) {
+        daemon =
+            std::make_unique<vqfield::DaemonProcess>(qgetenv("VQ_TEST_BIN_DIR").toStdString() + "/vqsim", 0);
+        endpoint = daemon->endpoint();
+        client = std::make_unique<vqfield::Client>(vqfield::Connect(endpoint));
+    } else {
+        field = std::make_shared<vqfield::Field>();
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        fieldName = std::string("load-") + info->test_suite_name() + "-" + info->name();
+        for (char& c : fieldName)
+            if (c == '/') c = '_';
+        vqfield::RegisterField(fieldName, field);
+        client = std::make_unique<vqfield::Client>(vqfield::ConnectInProcess(field));
+        endpoint = "field:" + fieldName;
+    }
     client->SetAnswerTimeout(20);
 
     QFile interfaces(root + "/ovx/interfaces.json");
     ASSERT_TRUE(interfaces.open(QIODevice::WriteOnly));
-    interfaces.write(
-        QStringLiteral(R"({"interfaces": [{"name": "VQNET1", "nsi": true, "endpoint": "field:%1"}]})")
-            .arg(QString::fromStdString(fieldName))
-            .toUtf8());
+    interfaces.write(QStringLiteral(R"({"interfaces": [{"name": "VQNET1", "nsi": true, "endpoint": "%1"}]})")
+                         .arg(QString::fromStdString(endpoint))
+                         .toUtf8());
     interfaces.close();
 
     // The demo's VQ template, its .xfb beside it.
@@ -105,14 +113,15 @@ void LoadTest::TearDown() {
     SetWaiter(nullptr);
     SetPrompter(nullptr);
     client.reset();
-    vqfield::UnregisterField(fieldName);
+    daemon.reset();
+    if (!fieldName.empty()) vqfield::UnregisterField(fieldName);
     qputenv("TMPDIR", oldTmp);
 }
 
 void LoadTest::OpenLoadSide(int count) {
     for (int k = 0; k < count; ++k) units.push_back(client->AddUnit(vqfield::kVq70ProgramId));
     ASSERT_EQ(context->OpenNetworkDatabase(kTempDbName, 1), kDbOk);
-    ASSERT_EQ(context->OpenSystem("VQNET1", 1), kDbOk);
+    ASSERT_EQ(context->OpenSystem("VQNET1", 1), kDbOk) << BoxTexts().join("; ").toStdString();
     ASSERT_EQ(context->AddDeviceTemplate(xifPath, 1), kDbOk) << BoxTexts().join("; ").toStdString();
     counting = std::make_shared<CountingSystem>(context->m_loadSystem);
     context->m_loadSystem = counting;

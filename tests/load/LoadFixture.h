@@ -22,6 +22,7 @@
 #include "util/Prompter.h"
 #include "util/Wait.h"
 #include "vqfield/client.h"
+#include "vqfield/daemon.h"
 
 namespace loadtest {
 
@@ -125,6 +126,8 @@ public:  // the table cases reach the fixture from lambdas
     // Acts once when the progress box shows a line starting with prefix.
     void OnLine(const QString& prefix, std::function<void()> act);
 
+    bool overDaemon = false;  // the field in a vqsim daemon, reached over TCP
+    std::unique_ptr<vqfield::DaemonProcess> daemon;
     QTemporaryDir dir;
     QString xifPath, imagePath, eventListPath, databasePath, programPath;
     Bytes image, eventList, database;
@@ -140,6 +143,12 @@ public:  // the table cases reach the fixture from lambdas
     std::shared_ptr<CountingSystem> counting;
     QByteArray oldTmp;
     std::vector<std::pair<QString, std::function<void()>>> lineActions;
+};
+
+// The same with the field in a vqsim daemon.
+class LoadOverVqsim : public LoadTest {
+public:
+    LoadOverVqsim() { overDaemon = true; }
 };
 
 Bytes ReadAll(const QString& path);

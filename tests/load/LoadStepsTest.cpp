@@ -79,6 +79,28 @@ TEST_F(LoadTest, OneVqThroughEveryStepHoldsExactlyTheFilesChosen) {
     EXPECT_TRUE(file.contains("************************* End Loading\r\n"));
 }
 
+// The same over TCP to vqsim, with an image that fails once on the way.
+TEST_F(LoadOverVqsim, TwoVqsWithARetryHoldTheirFiles) {
+    OpenLoadSide(2);
+    client->Break(units[1], {{"failImageLoads", 1}});
+    LoadRequest request = Request();
+    request.interpretedProgram = true;
+    request.programPath = programPath;
+    const LoadRunResult result = Run(request);
+    EXPECT_EQ(result.outcomes, (QVector<std::int32_t>{1, 1}));
+    for (int vq = 0; vq < 2; ++vq) {
+        const vqfield::UnitMemory m = Memory(vq);
+        EXPECT_EQ(m.image, image);
+        EXPECT_EQ(m.eventList, eventList);
+        EXPECT_EQ(m.program, (Bytes{0x0A, 0x1B, 0xFF, 0x70, 0x00}));
+        EXPECT_EQ(m.database, database);
+        EXPECT_EQ(m.unit.state, 12);
+    }
+    EXPECT_EQ(waiter.waits, (std::vector<int>{500, 1000, 500}));
+    EXPECT_TRUE(LogFileText().contains("Retry loading application image to VQ #2. Retry #1\r\n"));
+    ExpectClosed(Counted());
+}
+
 TEST_F(LoadTest, DefaultProgramIsFortyZeroBytes) {
     OpenLoadSide(1);
     EXPECT_EQ(Run(Request()).outcomes, QVector<std::int32_t>{1});
