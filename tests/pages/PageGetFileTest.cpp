@@ -168,6 +168,7 @@ TEST_F(PageGetFile, BrowseShowsTheShortFormAndNextExpandsItAgain) {
         ASSERT_FALSE(env.fileDialog.requests.empty());
         const FileDialogRequest& req = env.fileDialog.requests.back();
         EXPECT_TRUE(req.open);
+        EXPECT_EQ(req.flags, unsigned(kFileDlgHideReadOnly | kFileDlgOverwritePrompt));
         EXPECT_EQ(req.defaultExt, QStringLiteral("q70"));
         EXPECT_EQ(QDir::fromNativeSeparators(req.initialDir), DefaultDir() + QStringLiteral("/"));
         EXPECT_TRUE(req.filter.contains(QStringLiteral("*.q70")));
