@@ -123,17 +123,20 @@ void CCancelDlg::closeEvent(QCloseEvent* e) {
 
 bool CCancelDlg::eventFilter(QObject* watched, QEvent* event) {
     if (!m_hasWindow) return false;
+    // Input reaches a window of the window system first, and then the widget
+    // in it: the widget decides.
     auto* w = qobject_cast<QWidget*>(watched);
+    if (!w) return false;
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         // A message box that the run has opened takes its own Escape (it
         // answers the box); anywhere else Escape cancels the run.
-        if (w && qobject_cast<QMessageBox*>(w->window())) return false;
+        if (qobject_cast<QMessageBox*>(w->window())) return false;
         OnCancel();
         return true;
     }
     // Nothing on the sheet may start while an operation runs (a second Next
     // would start a second run inside the first); a click brings us to the front.
-    if (!w || !m_pOwner || w->window() != m_pOwner) return false;
+    if (!m_pOwner || w->window() != m_pOwner) return false;
     switch (event->type()) {
         case QEvent::Close:
             // The close box and Alt+F4 cancel the run like our Cancel button;
