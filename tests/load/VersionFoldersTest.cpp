@@ -95,4 +95,14 @@ TEST(VersionFolders, TheNewestFolderFilesComeFirstAsBareNamesTheOthersAsFullPath
     EXPECT_TRUE(vf::RefillItems(none.Dir(), QStringLiteral("*.xif")).isEmpty());
 }
 
+// The demo's import folder offers its newer VQ-70 interface file first.
+TEST(VersionFolders, TheDemoOffersItsNewestInterfaceFileFirst) {
+    const QString import =
+        QString::fromLocal8Bit(qgetenv("VQ_SOURCE_DIR")) + QStringLiteral("/demo/Import/Quillane/vq/");
+    EXPECT_EQ(vf::Newest(import), import + QStringLiteral("Version 1.1/"));
+    const QString older = import + QStringLiteral("Version 1.0/");
+    EXPECT_EQ(vf::RefillItems(import, QStringLiteral("*.xif")),
+              QStringList({"vq70", older + "io8.xif", older + "vq70.xif"}));
+}
+
 }  // namespace
