@@ -51,11 +51,6 @@ inline const QStringList& GoodHierarchies() {
     return paths;
 }
 
-// The demo site's hierarchy with two VQs, which the compression refuses.
-inline QString RefusedHierarchy() {
-    return QStringLiteral("Test Bay");
-}
-
 // The "Subsystem" column of the subsystem page's list, top to bottom.
 inline QStringList ListedSubsystems(const CPageSelectSubsys& page) {
     QStringList rows;
