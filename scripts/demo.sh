@@ -18,6 +18,18 @@ done
 export TESSARIN_PATH="$home"
 export OVX_HOME="$home/ovx"
 
+# An application image beside each VQ-70 interface file of the import
+# folder: a smaller one for the older version, so the two differ.
+if [ -x "$build/bin/vqsim" ]; then
+    size=49152
+    for dir in "$home/Import/Quillane/vq"/Version*/; do
+        if [ -f "$dir/vq70.xif" ] && [ ! -f "$dir/vq70.apb" ]; then
+            "$build/bin/vqsim" apb --program-id 900001013C8A0400 --size "$size" "$dir/vq70.apb"
+        fi
+        size=$((size + 16384))
+    done
+fi
+
 if [ -x "$build/bin/ovxctl" ]; then
     for site in "$root"/demo/sites/*.json; do
         [ -f "$site" ] || continue
@@ -31,8 +43,9 @@ else
     echo "demo: ovxctl is not built; the wizard starts without the demo site"
 fi
 # The demo field (VQ units of the demo site at 78,125 bit/s) runs inside the
-# wizard; a list from before it had a field description is replaced.
-if ! grep -q '"field"' "$OVX_HOME/interfaces.json" 2>/dev/null; then
+# wizard; VQSIM1 reaches a vqsim daemon (demo/README.md). A list from before
+# the daemon's interface was added is replaced.
+if ! grep -q '"VQSIM1"' "$OVX_HOME/interfaces.json" 2>/dev/null; then
     cp "$root/demo/interfaces.json" "$OVX_HOME/interfaces.json"
 fi
 

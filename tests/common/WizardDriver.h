@@ -1,9 +1,9 @@
 // Walks a wizard sheet through its flows on the demo site. The demo site is
 // imported with ovxctl into a test's data folder; before each Next the page
 // on show is filled in as a user would, so that the real pages let the walk
-// go on: three good hierarchies on the subsystem page, a file name on the
-// compression page (and "No" to viewing the log after success), an existing
-// compressed file on the get-file page.
+// go on: the plant's three hierarchies on the subsystem page (what the page
+// pre-fills), a file name on the compression page (and "No" to viewing the
+// log after success), an existing compressed file on the get-file page.
 #pragma once
 
 #include <QComboBox>
@@ -42,10 +42,20 @@ inline QString RunTool(const QString& tool, const QStringList& args, const QStri
     return {};
 }
 
+// The children of the demo site's first top-level subsystem, "Plant": one VQ
+// each, in site order, so also what the subsystem page pre-fills.
 inline const QStringList& GoodHierarchies() {
-    static const QStringList paths{QStringLiteral("Boiler House"), QStringLiteral("Chiller Plant"),
-                                   QStringLiteral("Packing Line")};
+    static const QStringList paths{QStringLiteral("Plant.Boiler House"),
+                                   QStringLiteral("Plant.Chiller Plant"),
+                                   QStringLiteral("Plant.Packing Line")};
     return paths;
+}
+
+// The "Subsystem" column of the subsystem page's list, top to bottom.
+inline QStringList ListedSubsystems(const CPageSelectSubsys& page) {
+    QStringList rows;
+    for (int r = 0; r < page.m_list->rowCount(); ++r) rows << page.m_list->item(r, 1)->text();
+    return rows;
 }
 
 // Imports the demo site into dataFolder; returns the error text, empty on success.
