@@ -2,6 +2,9 @@
 // source with an error and the one diagnostic it must give.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "QplFixtures.h"
 
 namespace {
@@ -171,6 +174,29 @@ TEST(Compiler, AnExpressionThatNeedsTooMuchStackIsRefused) {
     for (int i = 0; i < 40; ++i) source += " + (1";
     source += std::string(40, ')') + "; }";
     EXPECT_EQ(ErrorOf(source).substr(ErrorOf(source).find(' ') + 1), "expression is too complex");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Compiler, TheExamplesOfTheLanguageDocumentCompileForTheDemoUnit) {
+    const std::string root = getenv("VQ_SOURCE_DIR");
+    qpicg::TypeSet types;
+    qpicg::Diagnostic d;
+    ASSERT_TRUE(qpicg::LoadTypeFolder(root + "/demo/types", &types, &d)) << d.Text();
+    std::ifstream in(root + "/docs/qpl.md");
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string doc = ss.str();
+    int examples = 0;
+    for (std::size_t at = doc.find("```qpl\n"); at != std::string::npos; at = doc.find("```qpl\n", at + 1)) {
+        const std::size_t body = at + 7;
+        const auto r = qpicg::Compile(doc.substr(body, doc.find("```", body) - body), "example.qpl", types);
+        EXPECT_TRUE(r.ok) << r.error.Text();
+        ++examples;
+    }
+    EXPECT_GE(examples, 3);
 }
 
 }  // namespace
