@@ -217,6 +217,7 @@ private:
 
     // The program's entry for a network variable of the type set, added on first use.
     std::uint16_t UseNetworkVariable(int device) {
+        if (m_prog.networkVariables.size() >= 0xFFFF) Error(m_tok, "the program is too large");
         auto [it, added] = m_nvIndex.emplace(device, std::uint16_t(m_prog.networkVariables.size()));
         if (added) {
             const DeviceVariable& dv = m_types.networkVariables[device];
