@@ -149,6 +149,7 @@ const ErrorCase kErrorCases[] = {
     {"when pin {\n  send event 1;\n", "3:1: expected '}', found end of file"},
     {"var x; when pin { x == 1; }", "1:21: expected '=', '+=' or '-=', found '=='"},
     {"when pin { if 1 { } else return; }", "1:26: expected '{', found 'return'"},
+    {"\xEF\xBB\xBFvar x;\r\nwhen pin { x = ; }", "2:16: expected an expression, found ';'"},
 };
 
 class CompilerErrors : public testing::TestWithParam<ErrorCase> {};

@@ -33,6 +33,7 @@ const TypeErrorCase kTypeErrors[] = {
     {"", "1:1: expected the header 'qpl-types 1'"},
     {"# only a comment\n", "1:1: expected the header 'qpl-types 1'"},
     {"qpl-types 2\n", "1:1: expected the header 'qpl-types 1'"},
+    {"\xEF\xBB\xBFqpl-types 1\r\ntype a range 0\r\n", "2:8: expected 'range MIN MAX'"},
     {"qpl-types 1\ntypo x range 0 1\n", "2:1: unknown statement 'typo'"},
     {"qpl-types 1\ntype 9x range 0 1\n", "2:6: '9x' is not a name"},
     {"qpl-types 1\ntype a range 5 1\n", "2:14: the range is empty"},

@@ -41,6 +41,8 @@ public:
 
     CompileResult Run() {
         CompileResult result;
+        // A byte order mark, as some Windows editors write, is not part of the text.
+        if (m_src.substr(0, 3) == "\xEF\xBB\xBF") m_pos = 3;
         try {
             Advance();
             ParseProgram();
@@ -258,14 +260,14 @@ private:
             Error(m_tok, "the program is too large");
     }
 
-    // declaration = "var" NAME [ "=" [ "-" ] NUMBER ] ";"
-    //             | "when" event block ;
+    // declaration = variable | handler ;
     void ParseDeclaration() {
         if (Accept("var")) return ParseVariable();
         if (Is("when")) return ParseHandler();
         Error(m_tok, "expected 'var' or 'when', found " + Show(m_tok));
     }
 
+    // variable = "var" NAME [ "=" [ "-" ] NUMBER ] ";" ;
     void ParseVariable() {
         if (m_tok.kind == Tok::Name && IsReserved(m_tok.text))
             Error(m_tok, "'" + std::string(m_tok.text) + "' is a reserved word");

@@ -93,7 +93,7 @@ bool ParseTypes(std::string_view text, const std::string& file, TypeSet* ts, Dia
                 return fail(w.column, "'" + std::string(w.text) + "' is already a network variable");
         return true;
     };
-    std::size_t pos = 0;
+    std::size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;  // a byte order mark
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) end = text.size();
