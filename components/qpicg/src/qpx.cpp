@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <set>
 
 namespace qpx {
@@ -258,6 +257,9 @@ bool Load(const std::uint8_t* data, std::size_t size, Program* out, std::string*
     const std::size_t nConst = r.U16(), nVar = r.U16(), nNv = r.U16(), nHandler = r.U16();
     const std::uint32_t codeSize = r.U32();
     Program prog;
+    // Seen names and events, so that a large table costs no more than its sorting.
+    std::set<std::string> nvNames;
+    std::set<std::pair<int, int>> events;
     if (!r.Has(nConst * 4)) {
         *error = "the constant table is cut short";
         return false;
@@ -294,7 +296,7 @@ bool Load(const std::uint8_t* data, std::size_t size, Program* out, std::string*
             return false;
         }
         nv.direction = Direction(dir);
-        if (prog.FindNetworkVariable(nv.name) >= 0) {
+        if (!nvNames.insert(nv.name).second) {
             *error = "network variable " + nv.name + " is listed twice";
             return false;
         }
@@ -319,7 +321,7 @@ bool Load(const std::uint8_t* data, std::size_t size, Program* out, std::string*
             return false;
         }
         h.kind = EventKind(kind);
-        if (prog.FindHandler(h.kind, h.code)) {
+        if (!events.insert({kind, h.code}).second) {
             *error = "handler " + std::to_string(i) + " handles an event that an earlier one handles";
             return false;
         }

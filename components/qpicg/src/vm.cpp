@@ -29,6 +29,10 @@ std::uint32_t Le32(const std::uint8_t* p) {
 }  // namespace
 
 Machine::Machine(Program program, Limits limits) : m_program(std::move(program)), m_limits(limits) {
+    for (std::size_t i = 0; i < m_program.handlers.size(); ++i) {
+        const auto& h = m_program.handlers[i];
+        m_handlerIndex.emplace(std::uint32_t(h.kind) << 16 | h.code, i);
+    }
     for (const auto& v : m_program.variables) m_vars.push_back(v.initial);
     for (const auto& nv : m_program.networkVariables) m_nvs.push_back(Clamp(0, nv.min, nv.max));
     std::fill(std::begin(m_timerDue), std::end(m_timerDue), -1);
@@ -41,11 +45,11 @@ std::optional<std::uint64_t> Machine::TimerDue(int timer) const {
 
 bool Machine::Handle(Event event) {
     m_lastEvent = event;
-    const Handler* h = m_program.FindHandler(event.kind, event.code);
-    m_lastHandled = h != nullptr;
-    if (!h) return false;
+    const auto it = m_handlerIndex.find(std::uint32_t(event.kind) << 16 | event.code);
+    m_lastHandled = it != m_handlerIndex.end();
+    if (!m_lastHandled) return false;
     ++m_eventsHandled;
-    Run(*h);
+    Run(m_program.handlers[it->second]);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "qpicg/qpx.h"
 
@@ -74,6 +75,7 @@ private:
 
     qpx::Program m_program;
     Limits m_limits;
+    std::unordered_map<std::uint32_t, std::size_t> m_handlerIndex;  // kind << 16 | code -> handler
     std::vector<std::int32_t> m_vars, m_nvs;
     std::int64_t m_timerDue[qpx::kTimerCount];
     std::uint64_t m_now = 0;
