@@ -109,6 +109,8 @@ const ErrorCase kErrorCases[] = {
     {"var x;\nwhen pin { x = 1 }\n", "2:18: expected ';', found '}'"},
     {"when pin { y = 1; }", "1:12: unknown name 'y'"},
     {"var x; when pin { x = z + 1; }", "1:23: unknown name 'z'"},
+    {"when pin { abcdefghijabcdefghijabcdefghijabcdefghijabcdefghij = 1; }",
+     "1:12: unknown name 'abcdefghijabcdefghijabcdefghijabcdefghij...'"},
     {"when pin {\n  inRequest = rq_normal;\n}", "2:3: 'inRequest' is an input and cannot be written"},
     {"when pin { rq_reset = 1; }", "1:12: 'rq_reset' is a constant and cannot be written"},
     {"var x; when pin { x = inRequest; }", "1:23: cannot assign 'obj_request' to 'x' of type int"},

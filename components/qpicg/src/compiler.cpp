@@ -68,6 +68,7 @@ private:
 
     static std::string Show(const Token& t) {
         if (t.kind == Tok::End) return "end of file";
+        if (t.text.size() > 40) return "'" + std::string(t.text.substr(0, 40)) + "...'";
         return "'" + std::string(t.text) + "'";
     }
 
@@ -386,7 +387,7 @@ private:
         } else if (m_types.enumValues.count(name.text)) {
             Error(name, "'" + std::string(name.text) + "' is a constant and cannot be written");
         } else {
-            Error(name, "unknown name '" + std::string(name.text) + "'");
+            Error(name, "unknown name " + Show(name));
         }
         if (op.text != "=") {
             if (type != 0) Error(op, "'" + std::string(op.text) + "' needs an int, not " + TypeName(type));
@@ -630,7 +631,7 @@ private:
             EmitConstant(e->second.second);
             return Value{e->second.first, true, e->second.second};
         }
-        Error(t, "unknown name '" + std::string(t.text) + "'");
+        Error(t, "unknown name " + Show(t));
     }
 
     struct VarInfo {
