@@ -1,6 +1,8 @@
 // Type files: what they declare, and the faults they are refused for.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
