@@ -35,9 +35,10 @@ Json ErrorReply(const Json& id, Code code, const std::string& why) {
 // that is still on the wire) and a writer sends the replies. When the peer
 // does not read its replies, or pipelines more requests than the pool can
 // take, the reader stops reading and the peer's own sends block.
-class Connection {
+class Connection : public std::enable_shared_from_this<Connection> {
 public:
-    Connection(std::shared_ptr<Field> field, int fd) : field_(std::move(field)), fd_(fd) {
+    Connection(std::shared_ptr<Field> field, int fd) : field_(std::move(field)), fd_(fd) {}
+    void Start() {
         writer_ = std::thread([this] { Write(); });
         reader_ = std::thread([this] { Run(); });
     }
@@ -118,7 +119,12 @@ private:
         if (op != req.end() && (*op == "subscribe" || *op == "unsubscribe")) {
             if (token_) field_->Unsubscribe(token_);
             token_ = 0;
-            if (*op == "subscribe") token_ = field_->Subscribe([this](const Json& ev) { Send(ev, {}); });
+            // An event may be on its way from another connection's thread
+            // while this one ends: it reaches the connection only while it lives.
+            if (*op == "subscribe")
+                token_ = field_->Subscribe([self = weak_from_this()](const Json& ev) {
+                    if (auto c = self.lock()) c->Send(ev, {});
+                });
             Send({{"id", id}, {"ok", true}, {"result", Json::object()}}, {});
             return;
         }
@@ -238,7 +244,7 @@ struct Server::Impl {
     int port = 0;
     std::thread acceptor;
     std::mutex mutex;
-    std::list<std::unique_ptr<Connection>> connections;
+    std::list<std::shared_ptr<Connection>> connections;
 };
 
 Server::Server(std::shared_ptr<Field> field, int port) : impl_(std::make_unique<Impl>()) {
@@ -279,7 +285,8 @@ Server::Server(std::shared_ptr<Field> field, int port) : impl_(std::make_unique<
                 ::close(c);
                 continue;
             }
-            impl->connections.push_back(std::make_unique<Connection>(impl->field, c));
+            impl->connections.push_back(std::make_shared<Connection>(impl->field, c));
+            impl->connections.back()->Start();
         }
     });
 }
