@@ -319,24 +319,22 @@ private:
             for (const char* builtin : {"all", "discovered"})
                 if (Lower(out.name) == builtin)
                     c_.Fail(p + "/name", "\"" + out.name + "\" is a built-in subsystem");
-        const json& devs = c_.Array(s, p, "devices");
-        for (std::size_t k = 0; k < devs.size(); ++k) {
-            const std::string q = p + "/devices/" + std::to_string(k);
-            const std::string name =
-                IsReference(devs[k]) ? RefName(devs[k], q) : devs[k]["name"].get<std::string>();
-            if (!plan_.deviceIndex.count(Lower(name)))
-                c_.Fail(q, "no device named \"" + name + "\" is defined");
-            out.devices.push_back(Lower(name));
-        }
-        const json& routers = c_.Array(s, p, "routers");
-        for (std::size_t k = 0; k < routers.size(); ++k) {
-            const std::string q = p + "/routers/" + std::to_string(k);
-            const std::string name =
-                IsReference(routers[k]) ? RefName(routers[k], q) : routers[k]["name"].get<std::string>();
-            if (!plan_.routerIndex.count(Lower(name)))
-                c_.Fail(q, "no router named \"" + name + "\" is defined");
-            out.routers.push_back(Lower(name));
-        }
+        // Each entry lists a device or router defined somewhere in the file.
+        auto members = [&](const char* key, const std::map<std::string, std::size_t>& index, const char* kind) {
+            std::vector<std::string> names;
+            const json& list = c_.Array(s, p, key);
+            for (std::size_t k = 0; k < list.size(); ++k) {
+                const std::string q = p + "/" + key + "/" + std::to_string(k);
+                const std::string name =
+                    IsReference(list[k]) ? RefName(list[k], q) : list[k]["name"].get<std::string>();
+                if (!index.count(Lower(name)))
+                    c_.Fail(q, std::string("no ") + kind + " named \"" + name + "\" is defined");
+                names.push_back(Lower(name));
+            }
+            return names;
+        };
+        out.devices = members("devices", plan_.deviceIndex, "device");
+        out.routers = members("routers", plan_.routerIndex, "router");
         const json& subs = c_.Array(s, p, "subsystems");
         for (std::size_t i = 0; i < subs.size(); ++i)
             out.children.push_back(Sub(subs[i], p + "/subsystems/" + std::to_string(i), out.children));
@@ -471,6 +469,10 @@ void BuildDatabase(const std::string& sitePath, const Plan& plan, const ImportOp
     const fs::path db = folder / kDbFileName;
     const fs::path tmp = folder / (std::string(kDbFileName) + ".new");
     RemoveDatabase(tmp);
+    struct Leftover {  // the temporary goes, however the build ends, unless renamed into place
+        fs::path path;
+        ~Leftover() { RemoveDatabase(path); }
+    } leftover{tmp};
     try {
         {
             Store::Create(tmp.string(), false);
@@ -483,18 +485,12 @@ void BuildDatabase(const std::string& sitePath, const Plan& plan, const ImportOp
         fs::rename(tmp, db, ec);
         if (ec) throw SiteError(sitePath + ": cannot place the database in " + folder.string());
     } catch (const SiteError&) {
-        RemoveDatabase(tmp);
         throw;
     } catch (const ovx::Error& e) {
-        RemoveDatabase(tmp);
         throw SiteError(sitePath + ": " + e.description());
     } catch (const std::exception& e) {
-        RemoveDatabase(tmp);
         throw SiteError(sitePath + ": cannot write the database: " + e.what());
-    } catch (...) {
-        RemoveDatabase(tmp);  // a callback's own exception, for one
-        throw;
-    }
+    }  // anything else (a callback's own exception) goes on as it is
 }
 
 }  // namespace

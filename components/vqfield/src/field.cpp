@@ -630,30 +630,27 @@ std::shared_ptr<Field> FindField(const std::string& name) {
     return it == Registry().end() ? nullptr : it->second;
 }
 
+namespace {
+constexpr std::pair<Code, const char*> kCodeNames[] = {
+    {Code::InterfaceNoAnswer, "interfaceNoAnswer"},
+    {Code::NoAnswer, "noAnswer"},
+    {Code::Refused, "refused"},
+    {Code::Busy, "busy"},
+    {Code::Aborted, "aborted"},
+    {Code::NotFound, "notFound"},
+    {Code::BadValue, "badValue"},
+};
+}  // namespace
+
 const char* CodeName(Code code) {
-    switch (code) {
-        case Code::InterfaceNoAnswer:
-            return "interfaceNoAnswer";
-        case Code::NoAnswer:
-            return "noAnswer";
-        case Code::Refused:
-            return "refused";
-        case Code::Busy:
-            return "busy";
-        case Code::Aborted:
-            return "aborted";
-        case Code::NotFound:
-            return "notFound";
-        case Code::BadValue:
-            return "badValue";
-    }
+    for (const auto& [c, name] : kCodeNames)
+        if (c == code) return name;
     return "badValue";
 }
 
 bool CodeFromName(const std::string& name, Code* out) {
-    for (Code c : {Code::InterfaceNoAnswer, Code::NoAnswer, Code::Refused, Code::Busy, Code::Aborted,
-                   Code::NotFound, Code::BadValue})
-        if (name == CodeName(c)) {
+    for (const auto& [c, n] : kCodeNames)
+        if (name == n) {
             *out = c;
             return true;
         }
