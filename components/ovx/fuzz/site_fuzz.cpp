@@ -14,27 +14,34 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <vector>
 
 #include "ovx/errors.h"
 #include "ovx/site.h"
+#include "vqfield/fuzz_driver.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+// A folder of this process's own, gone again when the process ends.
 const fs::path& Scratch() {
-    static const fs::path dir = [] {
-        const fs::path d = fs::temp_directory_path() / ("site_fuzz-" + std::to_string(::getpid()));
-        fs::remove_all(d);
-        fs::create_directories(d / "data");
-        return d;
-    }();
-    return dir;
+    static const struct Dir {
+        fs::path path = fs::temp_directory_path() / ("site_fuzz-" + std::to_string(::getpid()));
+        Dir() {
+            fs::remove_all(path);
+            fs::create_directories(path / "data");
+        }
+        ~Dir() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } dir;
+    return dir.path;
 }
 
-void Run(const std::uint8_t* data, std::size_t size) {
+}  // namespace
+
+void FuzzOne(const std::uint8_t* data, std::size_t size) {
     const fs::path site = Scratch() / "site.json";
     std::ofstream(site, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
     ovxsite::ImportOptions o;
@@ -51,33 +58,3 @@ void Run(const std::uint8_t* data, std::size_t size) {
             std::abort();
         }
 }
-
-}  // namespace
-
-#ifdef VQ_LIBFUZZER
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Run(data, size);
-    return 0;
-}
-#else
-int main(int argc, char** argv) {
-    int files = 0;
-    for (int i = 1; i < argc; ++i) {
-        std::vector<fs::path> paths;
-        if (fs::is_directory(argv[i]))
-            for (const auto& e : fs::directory_iterator(argv[i])) paths.push_back(e.path());
-        else
-            paths.emplace_back(argv[i]);
-        for (const auto& p : paths) {
-            std::ifstream in(p, std::ios::binary);
-            const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                                  std::istreambuf_iterator<char>());
-            Run(bytes.data(), bytes.size());
-            ++files;
-        }
-    }
-    fs::remove_all(Scratch());
-    std::printf("%d inputs run\n", files);
-    return 0;
-}
-#endif

@@ -7,18 +7,13 @@
 // Anything but a FieldError escaping the handler is a finding: the daemon
 // must turn every bad request into a clear error reply.
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "../src/wire.h"
 #include "vqfield/field.h"
+#include "vqfield/fuzz_driver.h"
 
-namespace {
-
-void Run(const std::uint8_t* data, std::size_t size) {
+void FuzzOne(const std::uint8_t* data, std::size_t size) {
     vqfield::Field field;
     field.Populate(2);
     field.Handle({{"op", "settings"}, {"answerTimeoutMs", 1}}, {}, nullptr, {});
@@ -48,33 +43,3 @@ void Run(const std::uint8_t* data, std::size_t size) {
         (void)vqfield::wire::FrameText(req);
     }
 }
-
-}  // namespace
-
-#ifdef VQ_LIBFUZZER
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Run(data, size);
-    return 0;
-}
-#else
-int main(int argc, char** argv) {
-    namespace fs = std::filesystem;
-    int files = 0;
-    for (int i = 1; i < argc; ++i) {
-        std::vector<fs::path> paths;
-        if (fs::is_directory(argv[i]))
-            for (const auto& e : fs::directory_iterator(argv[i])) paths.push_back(e.path());
-        else
-            paths.emplace_back(argv[i]);
-        for (const auto& p : paths) {
-            std::ifstream in(p, std::ios::binary);
-            const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                                  std::istreambuf_iterator<char>());
-            Run(bytes.data(), bytes.size());
-            ++files;
-        }
-    }
-    std::printf("%d inputs run\n", files);
-    return 0;
-}
-#endif
