@@ -320,7 +320,8 @@ private:
                 if (Lower(out.name) == builtin)
                     c_.Fail(p + "/name", "\"" + out.name + "\" is a built-in subsystem");
         // Each entry lists a device or router defined somewhere in the file.
-        auto members = [&](const char* key, const std::map<std::string, std::size_t>& index, const char* kind) {
+        auto members = [&](const char* key, const std::map<std::string, std::size_t>& index,
+                           const char* kind) {
             std::vector<std::string> names;
             const json& list = c_.Array(s, p, key);
             for (std::size_t k = 0; k < list.size(); ++k) {

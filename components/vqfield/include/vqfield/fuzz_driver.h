@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
     std::size_t count = 0;
     auto one = [&](const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
-        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                              std::istreambuf_iterator<char>());
         FuzzOne(bytes.data(), bytes.size());
         ++count;
     };
