@@ -160,7 +160,7 @@ TEST(Daemon, HostileFramesGetAnErrorReply) {
         {"no text", RawPeer::Frame("", 0), "no JSON text", true},
         {"not JSON", RawPeer::Frame("{{{"), "not JSON", false},
         {"not an object", RawPeer::Frame("[1,2]"), "not a JSON object", false},
-        {"bytes after a NUL", RawPeer::Frame(std::string("{\"op\":\"status\",\"id\":1}\0junk", 29)), "NUL",
+        {"bytes after a NUL", RawPeer::Frame(std::string(R"({"op":"status","id":1})") + '\0' + "junk"), "NUL",
          false},
         {"deep nesting", RawPeer::Frame(deep), "nests deeper", false},
         {"no op", RawPeer::Frame(R"({"id":1})"), "no \"op\"", false},
