@@ -23,7 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of this process's own, gone again when the process ends.
+// A folder of this process's own, gone again when the process ends normally
+// (libFuzzer ends without it: the folder is named by the process id).
 const fs::path& Scratch() {
     static const struct Dir {
         fs::path path = fs::temp_directory_path() / ("site_fuzz-" + std::to_string(::getpid()));
