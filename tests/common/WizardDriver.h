@@ -1,13 +1,16 @@
 // Walks a wizard sheet through its flows on the demo site. The demo site is
 // imported with ovxctl into a test's data folder; before each Next the page
 // on show is filled in as a user would, so that the real pages let the walk
-// go on: three good hierarchies on the subsystem page, a file name on the
-// compression page (and "No" to viewing the log after success), an existing
-// compressed file on the get-file page.
+// go on: the plant's three hierarchies on the subsystem page (what the page
+// pre-fills), a file name on the compression page (and "No" to viewing the
+// log after success), an existing compressed file on the get-file page, no
+// application image where it is a choice and an image file where it is not.
 #pragma once
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QString>
@@ -18,8 +21,10 @@
 #include "app/MainWizard.h"
 #include "compress/ui/CPageCompress.h"
 #include "compress/ui/CPageSelectSubsys.h"
+#include "load/ui/CPageAppImage.h"
 #include "pages/CPageGetFile.h"
 #include "pages/CPageMain.h"
+#include "util/InstallDir.h"
 #include "util/Prompter.h"
 
 namespace wizard_driver {
@@ -42,10 +47,20 @@ inline QString RunTool(const QString& tool, const QStringList& args, const QStri
     return {};
 }
 
+// The children of the demo site's first top-level subsystem, "Plant": one VQ
+// each, in site order, so also what the subsystem page pre-fills.
 inline const QStringList& GoodHierarchies() {
-    static const QStringList paths{QStringLiteral("Boiler House"), QStringLiteral("Chiller Plant"),
-                                   QStringLiteral("Packing Line")};
+    static const QStringList paths{QStringLiteral("Plant.Boiler House"),
+                                   QStringLiteral("Plant.Chiller Plant"),
+                                   QStringLiteral("Plant.Packing Line")};
     return paths;
+}
+
+// The "Subsystem" column of the subsystem page's list, top to bottom.
+inline QStringList ListedSubsystems(const CPageSelectSubsys& page) {
+    QStringList rows;
+    for (int r = 0; r < page.m_list->rowCount(); ++r) rows << page.m_list->item(r, 1)->text();
+    return rows;
 }
 
 // Imports the demo site into dataFolder; returns the error text, empty on success.
@@ -85,6 +100,20 @@ inline void FillPageForNext(CMainWizard& w, ScriptedPrompter& prompter, const QS
         case kPageGetFile:
             w.m_pageGetFile->m_combo->setEditText(compressedFile);
             break;
+        case kPageAppImage: {
+            CPageAppImage& page = *w.m_pageAppImage;
+            if (!page.m_checkLoad->isHidden()) {
+                if (page.m_checkLoad->isChecked()) page.m_checkLoad->click();
+                break;
+            }
+            QString dir;
+            if (!GetInstallDir(dir)) break;
+            const QString image = dir + QStringLiteral("/Vq/walk.apb");
+            QFile f(image);
+            if (f.open(QIODevice::WriteOnly)) f.write("apb");
+            page.m_comboImage->setEditText(QDir::toNativeSeparators(image));
+            break;
+        }
         default:
             break;
     }
