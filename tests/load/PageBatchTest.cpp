@@ -126,6 +126,19 @@ TEST_F(PageBatch, ServicePinsCountOnlyWhileThePageIsActive) {
     EXPECT_EQ(env.prompter.boxes.size(), 1u);
 }
 
+TEST_F(PageBatch, ASystemThatCannotBeReadStillTakesPinsAndIsLeftSafely) {
+    ASSERT_TRUE(OpenLoadSide());
+    context.CloseAllDatabases();
+    ASSERT_THROW(context.m_loadSystem->GetMode(), ovx::Error);
+    Start();
+    Pin(kUnit2);
+    EXPECT_EQ(page->Entries(), QStringList{QString::fromLatin1(kUnit2)});
+    w->SetActivePage(kPageAppImage);
+    EXPECT_FALSE(context.m_servicePinArmed);
+    Pin(kUnit1);
+    EXPECT_EQ(page->Entries(), QStringList{QString::fromLatin1(kUnit2)});
+}
+
 TEST_F(PageBatch, DeleteByButtonAndKeyDownToEmptyDisablesTheButtons) {
     Start();
     for (const char* id : {"AAAAAAAAAAAA", "BBBBBBBBBBBB", "CCCCCCCCCCCC", "DDDDDDDDDDDD"})

@@ -68,7 +68,7 @@ CPageBatch::~CPageBatch() {
         s_activePage = nullptr;
         if (CSetupContext* context = Context()) context->m_pfnServicePin = nullptr;
     }
-    qApp->removeEventFilter(this);
+    if (qApp) qApp->removeEventFilter(this);
 }
 
 QStringList CPageBatch::Entries() const {
@@ -110,22 +110,36 @@ void CPageBatch::OnInitDialog() {
     if (m_list->count() > 0) m_list->setCurrentRow(0);
 }
 
+namespace {
+
+// The service-pin callback: a plain function that reaches the active page.
+void DeliverServicePin(const QString& sarvikId, const QString& programId);
+
+}  // namespace
+
 bool CPageBatch::OnSetActive() {
     if (CSetupContext* context = Context()) {
         CWaitCursor wait;
         try {
-            context->ArmServicePinCapture([](const QString& sarvikId, const QString& programId) {
-                if (s_activePage) s_activePage->OnServicePin(sarvikId, programId);
-            });
+            context->ArmServicePinCapture(&DeliverServicePin);
         } catch (const ovx::Error&) {
-            // Without the system's setting the pins still arrive.
+            // The system's setting could not be read; the pins still count.
             context->m_servicePinArmed = true;
+            context->m_pfnServicePin = &DeliverServicePin;
         }
     }
     s_activePage = this;
     qApp->installEventFilter(this);
     return CSysColorPropertyPage::OnSetActive();
 }
+
+namespace {
+
+void DeliverServicePin(const QString& sarvikId, const QString& programId) {
+    if (CPageBatch* page = CPageBatch::ActivePage()) page->OnServicePin(sarvikId, programId);
+}
+
+}  // namespace
 
 bool CPageBatch::OnKillActive() {
     if (CSetupContext* context = Context()) {

@@ -25,6 +25,8 @@ public:
     // The service pin of a unit, while the page is the active one.
     void OnServicePin(const QString& sarvikId, const QString& programId);
 
+    // The batch page that receives service pins: the active one, or none.
+    static CPageBatch* ActivePage() { return s_activePage; }
     // The list's entries, top to bottom.
     QStringList Entries() const;
 
