@@ -16,6 +16,7 @@
 #include "util/Paths.h"
 #include "util/Prompter.h"
 #include "util/Registry.h"
+#include "util/WaitCursor.h"
 
 namespace {
 
@@ -226,7 +227,10 @@ EditEventListResult EditEventList(const QString& text) {
     r.historyChanged = true;
     r.history = EventListHistory();
     r.path = path;
-    r.started = StartProgram(EventListEditorCommand(path));
+    {
+        CWaitCursor wait;
+        r.started = StartProgram(EventListEditorCommand(path));
+    }
     if (!r.started)
         ErrorBox(QStringLiteral("FAILED to open the event list %1 on Event List Editor.").arg(path));
     return r;

@@ -135,7 +135,14 @@ TEST_F(PageLoadOption, EmptyHistoryShowsDefaultAndEmptyTextsAreRefused) {
     EXPECT_FALSE(Next(QString()));
     EXPECT_EQ(Boxes(), QStringList{QStringLiteral("You must enter a file name of the Event List file.")});
 
-    WriteBytes(QStringLiteral("Default.etl"), 578);
+    // "Default" is Default.etl in the event list folder, offered for creation.
+    env.prompter.boxes.clear();
+    env.prompter.Answer(MsgResult::No);
+    EXPECT_FALSE(Next(QStringLiteral("Default")));
+    EXPECT_EQ(Boxes(), QStringList{QString::fromLatin1(kCreateQuestion)});
+    EXPECT_FALSE(QFile::exists(EventListPath(QStringLiteral("Default.etl"))));
+    EXPECT_FALSE(Next(QStringLiteral("Default"), QString()));  // Yes: created, still here
+    ASSERT_EQ(QFileInfo(EventListPath(QStringLiteral("Default.etl"))).size(), 578);
     env.prompter.boxes.clear();
     EXPECT_FALSE(Next(QStringLiteral("Default"), QString()));
     EXPECT_EQ(Boxes(), QStringList{QStringLiteral("You must enter the file name of the xif file.")});
