@@ -13,6 +13,8 @@
 #include "load/BatchRules.h"
 #include "load/ui/CPageBatch.h"
 #include "util/Wait.h"
+#include "vqfield/client.h"
+#include "vqfield/field.h"
 
 namespace {
 
@@ -124,6 +126,20 @@ TEST_F(PageBatch, ServicePinsCountOnlyWhileThePageIsActive) {
     Pin(kUnit2);
     EXPECT_EQ(page->Entries(), QStringList{QString::fromLatin1(kUnit1)});
     EXPECT_EQ(env.prompter.boxes.size(), 1u);
+}
+
+TEST_F(PageBatch, APinPressedAtAUnitReachesTheList) {
+    Start(true);
+    page->m_list->clear();
+    auto field =
+        vqfield::FindField(QStringLiteral("pages-%1").arg(QCoreApplication::applicationPid()).toStdString());
+    ASSERT_TRUE(field);
+    vqfield::Client admin(vqfield::ConnectInProcess(field));
+    admin.PressServicePin(kUnit2);
+    for (int i = 0; i < 250 && page->m_list->count() == 0; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(page->Entries(), QStringList{QString::fromLatin1(kUnit2)});
+    EXPECT_EQ(page->m_count->text(), QStringLiteral("1"));
 }
 
 TEST_F(PageBatch, ASystemThatCannotBeReadStillTakesPinsAndIsLeftSafely) {
