@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -61,7 +62,9 @@ void CCancelDlg::ShowModeless() {
     for (int i = 0; i < 6; ++i)
         m_bmpFrames[i] = LoadSysColorBitmap(QStringLiteral(":/res/frame%1.png").arg(150 + i), face);
     m_hasWindow = true;
-    ShowFrame(s_frameCounter);
+    // Every showing starts on the first frame; the ticks then go on from the
+    // counter where the last showing left it.
+    ShowFrame(1);
     m_timer->start();
     qApp->installEventFilter(this);
     SetStatusSink([this](const QString& text) {
@@ -120,24 +123,27 @@ void CCancelDlg::closeEvent(QCloseEvent* e) {
 
 bool CCancelDlg::eventFilter(QObject* watched, QEvent* event) {
     if (!m_hasWindow) return false;
-    switch (event->type()) {
-        case QEvent::KeyPress: {
-            auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Escape) {
-                // Escape cancels from any window of the program.
-                OnCancel();
-                return true;
-            }
-            break;
-        }
-        default:
-            break;
+    // Input reaches a window of the window system first, and then the widget
+    // in it: the widget decides.
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w) return false;
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        // A message box that the run has opened takes its own Escape (it
+        // answers the box); anywhere else Escape cancels the run.
+        if (qobject_cast<QMessageBox*>(w->window())) return false;
+        OnCancel();
+        return true;
     }
     // Nothing on the sheet may start while an operation runs (a second Next
     // would start a second run inside the first); a click brings us to the front.
-    auto* w = qobject_cast<QWidget*>(watched);
-    if (!w || !m_pOwner || w->window() != m_pOwner) return false;
+    if (!m_pOwner || w->window() != m_pOwner) return false;
     switch (event->type()) {
+        case QEvent::Close:
+            // The close box and Alt+F4 cancel the run like our Cancel button;
+            // the sheet stays until the run has ended.
+            event->ignore();
+            if (w == m_pOwner) OnCancel();
+            return true;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
             raise();
@@ -149,7 +155,6 @@ bool CCancelDlg::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Shortcut:
         case QEvent::ShortcutOverride:
         case QEvent::Wheel:
-        case QEvent::Close:
             return true;
         default:
             return false;

@@ -14,6 +14,9 @@ inline QComboBox* MakeCombo(QWidget* parent, int id, bool editable) {
     c->setObjectName(QStringLiteral("combo%1").arg(id));
     c->setEditable(editable);
     c->setInsertPolicy(QComboBox::NoInsert);
+    // The text is what the user typed or picked from the list: an editable
+    // box neither completes a prefix nor swaps in a list entry of its own.
+    if (editable) c->setCompleter(nullptr);
     c->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return c;
 }
@@ -35,6 +38,9 @@ inline QPlainTextEdit* MakeProgressBox(QWidget* parent, int id) {
     auto* e = new QPlainTextEdit(parent);
     e->setObjectName(QStringLiteral("edit%1").arg(id));
     e->setReadOnly(true);
-    e->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines (rule messages name whole paths) wrap at word boundaries
+    // within the box; the log file keeps them whole.
+    e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    e->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     return e;
 }

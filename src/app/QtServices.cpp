@@ -1,7 +1,9 @@
 #include "app/QtServices.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -39,10 +41,42 @@ MsgResult QtPrompter::Show(const MessageBoxRequest& r) {
     return MsgResult::Ok;
 }
 
+namespace {
+// The widget dialog, so that accepting an existing file can ask first.
+class CFileDialog : public QFileDialog {
+public:
+    explicit CFileDialog(const FileDialogRequest& r)
+        : QFileDialog(QApplication::activeWindow(), r.title, r.initialDir, r.filter),
+          m_overwritePrompt(r.flags & kFileDlgOverwritePrompt) {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setAcceptMode(r.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+        // Without the must-exist flag an open dialog takes a new name as well.
+        setFileMode(r.open && (r.flags & kFileDlgFileMustExist) ? QFileDialog::ExistingFile
+                                                                : QFileDialog::AnyFile);
+        // The save kind asks by itself; the open kind asks in accept().
+        setOption(QFileDialog::DontConfirmOverwrite, !m_overwritePrompt);
+    }
+
+    void accept() override {
+        if (m_overwritePrompt && acceptMode() == QFileDialog::AcceptOpen) {
+            const QStringList files = selectedFiles();
+            const QFileInfo chosen(files.isEmpty() ? QString() : files.first());
+            if (chosen.isFile() &&
+                MessageBox(QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                               .arg(QDir::toNativeSeparators(chosen.filePath())),
+                           windowTitle(), MsgIcon::Exclamation, MsgButtons::YesNo) != MsgResult::Yes)
+                return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool m_overwritePrompt;
+};
+}  // namespace
+
 std::optional<QString> QtFileDialog::Run(const FileDialogRequest& r) {
-    QFileDialog dlg(QApplication::activeWindow(), r.title, r.initialDir, r.filter);
-    dlg.setAcceptMode(r.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-    dlg.setFileMode(r.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    CFileDialog dlg(r);
     if (!r.defaultExt.isEmpty()) dlg.setDefaultSuffix(r.defaultExt);
     if (!r.fileName.isEmpty()) dlg.selectFile(r.fileName);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;

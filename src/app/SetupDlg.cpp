@@ -30,12 +30,14 @@ CSetupDlg::~CSetupDlg() {
 
 int CSetupDlg::Run() {
     OpenObjectServer();
-    QMetaObject::invokeMethod(this, &CSetupDlg::RunWizard, Qt::QueuedConnection);
-    return exec();
+    RunWizard();
+    return result();
 }
 
 void CSetupDlg::RunWizard() {
-    showMinimized();
+    // The context never shows its own window: where there is nothing to
+    // minimise into, a minimised dialog is a second, empty window beside the
+    // wizard. The sheet's modal loop is the program's loop.
     m_wizard = std::make_unique<CMainWizard>();
     if (onWizardShown) {
         CMainWizard* w = m_wizard.get();
@@ -43,7 +45,7 @@ void CSetupDlg::RunWizard() {
     }
     m_wizard->exec();
     m_wizard.reset();  // writes the end line
-    reject();
+    setResult(QDialog::Rejected);
 }
 
 CSetupDlg* TheSetupDlg() {

@@ -1,5 +1,5 @@
 // The wizard context with a window: opens the object server, then runs the
-// wizard sheet while it stays minimised itself.
+// wizard sheet; its own window is never shown.
 #pragma once
 
 #include <QDialog>
@@ -14,7 +14,7 @@ public:
     explicit CSetupDlg(QWidget* parent = nullptr);
     ~CSetupDlg() override;
 
-    // Opens the object server and queues the wizard; then runs this dialog.
+    // Opens the object server and runs the wizard sheet until it ends.
     int Run();
 
     std::unique_ptr<CMainWizard> m_wizard;

@@ -44,6 +44,7 @@ bool CPageGetFile::OnSetActive() {
 void CPageGetFile::OnBrowse() {
     FileDialogRequest req;
     req.open = true;
+    req.flags = kFileDlgHideReadOnly | kFileDlgOverwritePrompt;
     req.defaultExt = QStringLiteral("q70");
     req.filter = QStringLiteral("Compressed Database File (*.q70);;All files (*.*)");
     QString initialDir;

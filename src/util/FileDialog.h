@@ -7,8 +7,16 @@
 #include <optional>
 #include <vector>
 
+// Options of a file dialog, as the pages name them.
+enum FileDialogFlag : unsigned {
+    kFileDlgHideReadOnly = 1u << 0,     // no "open as read-only" choice
+    kFileDlgOverwritePrompt = 1u << 1,  // an existing file is taken only after a Yes
+    kFileDlgFileMustExist = 1u << 2,    // only an existing file can be chosen
+};
+
 struct FileDialogRequest {
-    bool open = true;  // false: a save dialog
+    bool open = true;    // false: a save dialog
+    unsigned flags = 0;  // FileDialogFlag bits
     QString title;
     QString initialDir;
     QString fileName;    // proposed name

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 
 #include "WizardEnv.h"
 #include "app/CancelDlg.h"
 #include "app/MainWizard.h"
+#include "app/QtServices.h"
 #include "context/SetupContext.h"
 
 namespace {
@@ -99,20 +104,76 @@ TEST_F(CancelFixture, StatusLinesKeepTheDialogAnsweringDuringALongRun) {
     EXPECT_FALSE(dlg->HasWindow());
 }
 
-TEST_F(CancelFixture, AnimationResumesAfterTheLastFrameShown) {
-    CCancelDlg::s_frameCounter = 6;
-    dlg->ShowModeless();
-    EXPECT_EQ(dlg->ShownFrame(), 6);
+TEST_F(CancelFixture, EachShowingStartsOnFrameOneThenTicksOnFromTheSharedCounter) {
     auto* pic = dlg->findChild<QLabel*>(QStringLiteral("pic1021"));
     ASSERT_NE(pic, nullptr);
+    CCancelDlg::s_frameCounter = 3;
+    dlg->ShowModeless();
+    EXPECT_EQ(dlg->ShownFrame(), 1);
     EXPECT_FALSE(pic->pixmap().isNull());
-    QTRY_COMPARE_WITH_TIMEOUT(dlg->ShownFrame(), 1, 2000);  // wraps after 6
-    QTRY_COMPARE_WITH_TIMEOUT(dlg->ShownFrame(), 2, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(dlg->ShownFrame(), 4, 2000);  // the counter's next frame
+    QTRY_COMPARE_WITH_TIMEOUT(dlg->ShownFrame(), 5, 2000);
     dlg->DestroyWindow();
     const int last = CCancelDlg::s_frameCounter;
     dlg->ShowModeless();
-    EXPECT_EQ(dlg->ShownFrame(), last);
+    EXPECT_EQ(dlg->ShownFrame(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(dlg->ShownFrame(), last % 6 + 1, 2000);
+    dlg->DestroyWindow();
+
+    CCancelDlg::s_frameCounter = 6;  // wraps above 6
+    dlg->ShowModeless();
+    QTRY_VERIFY_WITH_TIMEOUT(CCancelDlg::s_frameCounter == 1, 2000);
+    EXPECT_EQ(dlg->ShownFrame(), 1);
+}
+
+TEST_F(CancelFixture, EscapeOnAMessageBoxOfTheRunAnswersItAndEscapeElsewhereStillCancels) {
+    QtPrompter boxes;  // real message boxes
+    SetPrompter(&boxes);
+    dlg->ShowModeless();
+    QString seen;
+    // Escape on the box once it is up (and close it in any case, so a failure cannot hang).
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            seen = box->text();
+            // Through the window system, as a key press arrives.
+            QTest::keyClick(box->windowHandle(), Qt::Key_Escape);
+        }
+    });
+    QTimer::singleShot(5000, [] {
+        if (auto* box = QApplication::activeModalWidget()) box->close();
+    });
+    const MsgResult answer =
+        MessageBox(QStringLiteral("Replace the VQ's program?"), QStringLiteral("Vaquor Loading Wizard"),
+                   MsgIcon::Question, MsgButtons::YesNo);
+    SetPrompter(&env.prompter);
+    EXPECT_EQ(seen, QStringLiteral("Replace the VQ's program?"));
+    EXPECT_EQ(answer, MsgResult::No);
+    EXPECT_FALSE(dlg->m_bCancelled);
+    EXPECT_FALSE(ctx.m_cancelRequested);
+    EXPECT_NE(dlg->StatusText(), QStringLiteral("Cancelling..."));
+
+    QTest::keyClick(wizard->windowHandle(), Qt::Key_Escape);
+    EXPECT_TRUE(dlg->m_bCancelled);
+    EXPECT_TRUE(ctx.m_cancelRequested);
+}
+
+TEST_F(CancelFixture, ClosingTheSheetDuringARunCancelsItAndTheSheetStays) {
+    dlg->ShowModeless();
+    // The window system's close request (close box, Alt+F4), then a close from the program.
+    QCloseEvent request;
+    QCoreApplication::sendEvent(wizard->windowHandle(), &request);
+    EXPECT_TRUE(dlg->m_bCancelled);
+    EXPECT_TRUE(ctx.m_cancelRequested);
+    EXPECT_EQ(dlg->StatusText(), QStringLiteral("Cancelling..."));
+    EXPECT_FALSE(wizard->close());
+    EXPECT_TRUE(wizard->isVisible());
+    EXPECT_EQ(wizard->result(), 0);
+    EXPECT_TRUE(dlg->HasWindow());
+
+    // Once the run is over, the close box is the sheet's own again.
+    dlg->DestroyWindow();
+    EXPECT_TRUE(wizard->close());
+    EXPECT_FALSE(wizard->isVisible());
 }
 
 TEST_F(CancelFixture, BusyPumpRunsPendingEventsAndEscapeInsideItCancels) {

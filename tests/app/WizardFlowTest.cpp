@@ -1,17 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFocusEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
 
 #include "../common/WizardDriver.h"
 #include "WizardEnv.h"
 #include "app/AboutDlg.h"
 #include "app/MainWizard.h"
+#include "app/QtServices.h"
 #include "app/SetupDlg.h"
 #include "app/SysColorDialog.h"
 
@@ -141,6 +152,69 @@ TEST(WizardSheet, PagesShowTheSideBitmapAndThePageRequestWinsOverTheSheets) {
     ASSERT_NE(pic, nullptr);
     EXPECT_FALSE(pic->pixmap().isNull());
 }
+TEST(WizardSheet, NoEditableBoxCompletesOrReplacesWhatIsTyped) {
+    WizardEnv env;
+    CMainWizard w;
+    int editable = 0;
+    for (QComboBox* box : w.findChildren<QComboBox*>()) {
+        if (!box->isEditable()) continue;
+        ++editable;
+        const std::string name = box->objectName().toStdString();
+        box->clear();
+        box->addItems({QStringLiteral("plant"), QStringLiteral("Pl-2"), QStringLiteral("PLANT.q70")});
+        box->setEditText(QString());
+        // As when the user clicks into the box (its page need not be on show).
+        QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason);
+        QCoreApplication::sendEvent(box->lineEdit(), &focusIn);
+        QTest::keyClicks(box->lineEdit(), QStringLiteral("pl"));
+        EXPECT_EQ(box->currentText().toStdString(), "pl") << name;
+        // Picking an entry from the list still gives that entry.
+        box->setCurrentIndex(1);
+        EXPECT_EQ(box->currentText().toStdString(), "Pl-2") << name;
+        // An entry's text in another case stays as typed.
+        box->setEditText(QString());
+        QTest::keyClicks(box->lineEdit(), QStringLiteral("Plant"));
+        EXPECT_EQ(box->currentText().toStdString(), "Plant") << name;
+    }
+    EXPECT_GE(editable, 7);  // every file-name box and the database box
+}
+
+TEST(WizardSheet, ProgressBoxesWrapLongLinesAtWordsWhileTheLogFileKeepsThemWhole) {
+    WizardEnv env;
+    OpenLogFile();
+    CMainWizard w;
+    w.resize(640, 420);
+    w.show();
+    const QString line = QStringLiteral(
+        "The subsystem Boiler House.Pumps cannot be compressed because another VQ exists in the same "
+        "subsystem hierarchy. There cannot be multiple VQs in the same subsystem hierarchy.");
+    for (int id : {kPageCompress, kPageLoad}) {
+        w.SetActivePage(id);
+        QCoreApplication::processEvents();
+        auto* box = w.Page(id)->findChild<QPlainTextEdit*>(QStringLiteral("edit1043"));
+        ASSERT_NE(box, nullptr) << id;
+        ASSERT_TRUE(box->isVisible()) << id;
+        CEditLogView view(box);
+        CLog log(&view);
+        log.Clear();
+        log.AddLine(line);
+        QCoreApplication::processEvents();
+        const QTextBlock block = box->document()->firstBlock();
+        EXPECT_EQ(block.text(), line) << id;  // one line of text, shown on several
+        box->document()->documentLayout()->blockBoundingRect(block);
+        const QTextLayout* layout = block.layout();
+        ASSERT_GT(layout->lineCount(), 1) << id;
+        for (int i = 1; i < layout->lineCount(); ++i) {
+            const int start = layout->lineAt(i).textStart();
+            EXPECT_EQ(line.at(start - 1), QLatin1Char(' ')) << id << ": broken inside a word at " << start;
+        }
+        EXPECT_EQ(box->horizontalScrollBar()->maximum(), 0) << id;
+    }
+    QFile f(GetLogFilePath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().count(line.toUtf8() + "\r\n"), 2);
+}
+
 TEST(WizardSheet, AboutBoxFromTheSheetsMenuShowsTheVersion) {
     WizardEnv env;
     CMainWizard w;

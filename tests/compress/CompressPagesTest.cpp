@@ -638,7 +638,7 @@ TEST(CompressFlow, DemoSiteFromTheMainPageToTheLoadOptionsPage) {
     EXPECT_EQ(w.DbPage().m_combo->currentText(), QStringLiteral("Demo Plant"));
     w.Next();
     ASSERT_EQ(w.Page(), kPageSelectSubsys);
-    EXPECT_EQ(w.Rows(), QStringList({"Boiler House.Pumps", "Boiler House.Sensors"}));
+    EXPECT_EQ(w.Rows(), QStringList({"Plant.Boiler House", "Plant.Chiller Plant", "Plant.Packing Line"}));
 
     // The broken hierarchy first: its exact lines, then a good run.
     w.Choose({"Test Bay"});
@@ -655,7 +655,7 @@ TEST(CompressFlow, DemoSiteFromTheMainPageToTheLoadOptionsPage) {
         w.Log().contains(QStringLiteral("There cannot be multiple VQs in the same subsystem hierarchy.")));
 
     w.Back();
-    w.Choose({"Boiler House", "Chiller Plant", "Packing Line"});
+    w.Choose({"Plant.Boiler House", "Plant.Chiller Plant", "Plant.Packing Line"});
     w.Next();
     w.CompressPage().m_combo->setEditText(QStringLiteral("demo"));
     w.prompter.boxes.clear();

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "Site.h"
+#include "ovx/site.h"
 
 namespace ovxtest {
 

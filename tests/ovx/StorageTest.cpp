@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "OvxFixture.h"
-#include "Site.h"
+#include "ovx/site.h"
 
 namespace ovxtest {
 namespace {
@@ -97,6 +97,27 @@ TEST_F(Storage, KilledMidImportRegistersNothingAndLeavesNoDatabase) {
     ovxsite::ImportOptions o;
     o.dataFolder = dataFolder.string();
     EXPECT_EQ(ovxsite::ImportSite((root / "big.json").string(), o), "Big");
+}
+
+// A failure while the database is written takes the temporary database, its
+// SQLite side files and the folder the import made away again.
+TEST_F(Storage, FailedImportLeavesNoFilesBehind) {
+    auto site = SmallSite();
+    site["network"] = "Failing";
+    WriteText(root / "failing.json", site.dump());
+    ovxsite::ImportOptions o;
+    o.dataFolder = dataFolder.string();
+    o.onDevice = [](int n) {
+        if (n == 2) throw std::runtime_error("stopped");
+    };
+    EXPECT_THROW(ovxsite::ImportSite((root / "failing.json").string(), o), std::runtime_error);
+    EXPECT_FALSE(fs::exists(dataFolder / "networks" / "Failing"));
+    o.onDevice = {};
+    EXPECT_EQ(ovxsite::ImportSite((root / "failing.json").string(), o), "Failing");
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(dataFolder / "networks" / "Failing"))
+        files.push_back(e.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"network.ovxdb"});
 }
 
 TEST_F(Storage, ReadingForCompressionDoesNotChangeTheFile) {

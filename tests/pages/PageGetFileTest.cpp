@@ -6,9 +6,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QTest>
 
 #include "WizardEnv.h"
 #include "app/MainWizard.h"
@@ -125,6 +127,27 @@ TEST_F(PageGetFile, BareNameFindsTheFileInTheDefaultFolder) {
     EXPECT_TRUE(env.prompter.boxes.empty());
 }
 
+TEST_F(PageGetFile, APrefixOfAHistoryEntryTypedInIsTheNameUsed) {
+    Touch(DefaultDir() + QStringLiteral("/plant.q70"));
+    Touch(DefaultDir() + QStringLiteral("/pl.q70"));
+    CHistoryList h;
+    h.Add(QStringLiteral("plant"));
+    h.SaveToRegistry(QStringLiteral("CompressHist"));
+    Start();
+    QLineEdit* edit = page->m_combo->lineEdit();
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("pl"));
+    EXPECT_EQ(page->m_combo->currentText(), QStringLiteral("pl"));
+    w->NextButton()->click();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w->CurrentPageId(), kPageLoadOption);
+    EXPECT_EQ(QDir::fromNativeSeparators(page->m_strPath), DefaultDir() + QStringLiteral("/pl.q70"));
+    EXPECT_EQ(Stored(), (QStringList{QStringLiteral("pl"), QStringLiteral("plant")}));
+    EXPECT_TRUE(Log().contains("The database file pl is entered for loading.")) << Log().constData();
+}
+
 TEST_F(PageGetFile, BrowseShowsTheShortFormAndNextExpandsItAgain) {
     const QString elsewhere = env.InstallPath(QStringLiteral("/other"));
     QDir().mkpath(elsewhere);
@@ -145,6 +168,7 @@ TEST_F(PageGetFile, BrowseShowsTheShortFormAndNextExpandsItAgain) {
         ASSERT_FALSE(env.fileDialog.requests.empty());
         const FileDialogRequest& req = env.fileDialog.requests.back();
         EXPECT_TRUE(req.open);
+        EXPECT_EQ(req.flags, unsigned(kFileDlgHideReadOnly | kFileDlgOverwritePrompt));
         EXPECT_EQ(req.defaultExt, QStringLiteral("q70"));
         EXPECT_EQ(QDir::fromNativeSeparators(req.initialDir), DefaultDir() + QStringLiteral("/"));
         EXPECT_TRUE(req.filter.contains(QStringLiteral("*.q70")));

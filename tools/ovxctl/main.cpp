@@ -1,73 +1,99 @@
-// ovxctl: creates and inspects network databases from site files.
-#include <cstring>
-#include <fstream>
+// ovxctl: creates, inspects and removes network databases from site files.
 #include <iostream>
 #include <string>
-#include <vector>
 
-#include "Site.h"
-#include "catalog.h"
 #include "ovx/errors.h"
+#include "ovx/site.h"
+#include "vqfield/tool_cli.h"
 
 namespace {
 
-int Usage() {
-    std::cerr << "usage: ovxctl import SITE.json [--name NAME] [--folder DIR]\n"
-                 "       ovxctl list\n"
-                 "       ovxctl show NETWORK\n"
-                 "       ovxctl export NETWORK [-o FILE]\n"
-                 "The data folder is $OVX_HOME, else the per-user default.\n";
-    return 2;
+// Asks on the terminal; anything but yes (or no answer at all) is no.
+bool Confirm(const std::string& question) {
+    std::cerr << question << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) return Usage();
-    const std::string data = ovx::detail::DefaultDataFolder();
+    CLI::App app{
+        "Creates network databases of the object server from site files (docs/site-file.md), lists,\n"
+        "shows and exports the registered networks, and removes them.",
+        "ovxctl"};
+    app.set_version_flag("--version", VQ_VERSION);
+    app.require_subcommand(1);
+    app.footer(
+        "Environment:\n"
+        "  OVX_HOME   the data folder; else $XDG_DATA_HOME/ovx, else ~/.local/share/ovx\n"
+        "\n"
+        "Exit codes:\n"
+        "  0  done\n"
+        "  1  the command failed: a fault in the site file (FILE: at /json/pointer: what is wrong),\n"
+        "     no such network, a file that cannot be written, or a removal not confirmed\n"
+        "  2  wrong usage");
+    std::string site, name, folder, network, output;
+    bool yes = false;
+    auto* import = app.add_subcommand("import", "Create a network database from a site file and register it");
+    import->add_option("SITE", site, "the site file (JSON)")->required();
+    import->add_option("--name", name, "register under this name instead of the file's \"network\"");
+    import->add_option("--folder", folder, "the network's folder; default DATA/networks/NAME");
+    auto* list = app.add_subcommand("list", "List the registered networks: name, a tab, folder");
+    auto* show = app.add_subcommand("show", "Print a network's channels, templates and subsystem tree");
+    show->add_option("NETWORK", network, "the network's name (any case)")->required();
+    auto* exportCmd = app.add_subcommand("export", "Write a network back as a site file");
+    exportCmd->add_option("NETWORK", network, "the network's name (any case)")->required();
+    exportCmd->add_option("-o,--output", output, "write to FILE instead of standard output");
+    auto* remove =
+        app.add_subcommand("remove", "Unregister a network and delete its folder, after a confirmation");
+    remove->add_option("NETWORK", network, "the network's name (any case)")->required();
+    remove->add_flag("-y,--yes", yes, "do not ask (for scripts)");
+    if (const int rc = vqfield::ParseCommandLine(app, argc, argv); rc >= 0) return rc;
+
+    const std::string data = ovxsite::DefaultDataFolder();
+    using ovxsite::Printable;
     try {
-        const std::string& cmd = args[0];
-        if (cmd == "import" && args.size() >= 2) {
+        if (*import) {
             ovxsite::ImportOptions o;
             o.dataFolder = data;
-            for (std::size_t i = 2; i + 1 < args.size(); i += 2) {
-                if (args[i] == "--name")
-                    o.nameOverride = args[i + 1];
-                else if (args[i] == "--folder")
-                    o.folder = args[i + 1];
-                else
-                    return Usage();
-            }
-            if (args.size() % 2 != 0) return Usage();
-            const std::string name = ovxsite::ImportSite(args[1], o);
-            std::cout << "Imported network \"" << name << "\"\n";
-            return 0;
-        }
-        if (cmd == "list" && args.size() == 1) {
-            for (const auto& e : ovx::detail::ReadCatalog(data))
-                std::cout << e.name << "\t" << e.folder << "\n";
-            return 0;
-        }
-        if (cmd == "show" && args.size() == 2) {
-            std::cout << ovxsite::ShowNetwork(data, args[1]);
-            return 0;
-        }
-        if (cmd == "export" && (args.size() == 2 || (args.size() == 4 && args[2] == "-o"))) {
-            const std::string text = ovxsite::ExportSite(data, args[1]);
-            if (args.size() == 2) {
+            o.nameOverride = name;
+            if (import->count("--name") && name.empty())  // an empty override would mean none
+                throw ovxsite::SiteError(site + ": at /network: the network name is empty (--name)");
+            o.folder = folder;
+            std::cout << "Imported network \"" << Printable(ovxsite::ImportSite(site, o)) << "\"\n";
+        } else if (*list) {
+            for (const auto& e : ovxsite::ListNetworks(data))
+                std::cout << Printable(e.name) << "\t" << Printable(e.folder) << "\n";
+        } else if (*show) {
+            std::cout << ovxsite::ShowNetwork(data, network);
+        } else if (*exportCmd) {
+            const std::string text = ovxsite::ExportSite(data, network);
+            if (output.empty())
                 std::cout << text;
-            } else {
-                ovx::detail::WriteFileAtomically(args[3], text);
+            else
+                ovxsite::WriteTextFile(output, text);
+        } else if (*remove) {
+            std::string where;
+            for (const auto& e : ovxsite::ListNetworks(data))
+                if (ovxsite::SameNetworkName(e.name, network)) where = e.folder;
+            if (where.empty()) throw ovxsite::SiteError("no network named \"" + network + "\" in " + data);
+            if (!yes && !Confirm("Remove the network \"" + Printable(network) + "\" and delete its folder " +
+                                 Printable(where) + "?")) {
+                std::cerr << "ovxctl: nothing removed\n";
+                return 1;
             }
-            return 0;
+            if (!ovxsite::RemoveNetwork(data, network))
+                std::cerr << "ovxctl: the folder " << Printable(where) << " was kept: it holds other files\n";
+            std::cout << "Removed network \"" << Printable(network) << "\"\n";
         }
-        return Usage();
+        return 0;
     } catch (const ovxsite::SiteError& e) {
-        std::cerr << "ovxctl: " << e.what() << "\n";
+        std::cerr << "ovxctl: " << Printable(e.what()) << "\n";
         return 1;
     } catch (const ovx::Error& e) {
-        std::cerr << "ovxctl: " << e.description() << "\n";
+        std::cerr << "ovxctl: " << Printable(e.description()) << "\n";
         return 1;
     }
 }

@@ -8,17 +8,12 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "ns2vq/q70.h"
+#include "vqfield/fuzz_driver.h"
 
-namespace {
-
-void Run(const std::uint8_t* data, std::size_t size) {
+void FuzzOne(const std::uint8_t* data, std::size_t size) {
     ns2vq::Q70File file;
     ns2vq::ReadFile(data, size, &file);
     if (size >= ns2vq::kQ70HeaderSize && (data[size - 1] & 1)) {
@@ -31,34 +26,3 @@ void Run(const std::uint8_t* data, std::size_t size) {
         ns2vq::ReadFile(fixed.data(), fixed.size(), &file);
     }
 }
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Run(data, size);
-    return 0;
-}
-
-#ifndef VQ_LIBFUZZER
-int main(int argc, char** argv) {
-    namespace fs = std::filesystem;
-    std::size_t count = 0;
-    auto one = [&](const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                        std::istreambuf_iterator<char>());
-        Run(bytes.data(), bytes.size());
-        ++count;
-    };
-    for (int i = 1; i < argc; ++i) {
-        if (fs::is_directory(argv[i])) {
-            for (const auto& entry : fs::recursive_directory_iterator(argv[i]))
-                if (entry.is_regular_file()) one(entry.path());
-        } else {
-            one(argv[i]);
-        }
-    }
-    std::printf("%zu inputs read without a fault\n", count);
-    return 0;
-}
-#endif

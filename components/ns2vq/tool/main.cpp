@@ -2,18 +2,13 @@
 // verify exits 0 for a sound file and 1 with the status and reason otherwise;
 // dump prints the header and every record.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <variant>
 
 #include "ns2vq/q70.h"
+#include "vqfield/tool_cli.h"
 
 namespace {
-
-int Usage() {
-    std::fprintf(stderr, "usage: ns2vq verify FILE\n       ns2vq dump FILE\n");
-    return 2;
-}
 
 std::string Value(const ovx::Value& v) {
     if (const auto* i = std::get_if<std::int32_t>(&v)) return std::to_string(*i);
@@ -44,10 +39,29 @@ int Failed(const char* path, const ns2vq::ReadResult& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) return Usage();
-    const char* path = argv[2];
+    CLI::App app{
+        "Checks compressed network database files (.q70, docs/q70-format.md) and prints what they hold.",
+        "ns2vq"};
+    app.set_version_flag("--version", VQ_VERSION);
+    app.require_subcommand(1);
+    app.footer(
+        "Environment: none read.\n"
+        "\n"
+        "Exit codes:\n"
+        "  0  the file is sound\n"
+        "  1  the file is not: \"FILE: FAILED 0xCODE NAME: reason\" on standard output\n"
+        "  2  wrong usage");
+    std::string fileName;
+    auto* verify =
+        app.add_subcommand("verify", "Check the header, the checksum and every record; print a summary");
+    verify->add_option("FILE", fileName, "the .q70 file")->required();
+    auto* dump =
+        app.add_subcommand("dump", "Check the file as verify does, then print the header and every record");
+    dump->add_option("FILE", fileName, "the .q70 file")->required();
+    if (const int rc = vqfield::ParseCommandLine(app, argc, argv); rc >= 0) return rc;
+    const char* path = fileName.c_str();
     ns2vq::Q70File file;
-    if (std::strcmp(argv[1], "verify") == 0) {
+    if (*verify) {
         const ns2vq::ReadResult r = ns2vq::VerifyFile(path, &file);
         if (!r) return Failed(path, r);
         std::size_t devices = 0, routers = 0;
@@ -59,7 +73,7 @@ int main(int argc, char** argv) {
                     file.minor, file.sections.size(), devices, routers);
         return 0;
     }
-    if (std::strcmp(argv[1], "dump") == 0) {
+    {  // dump
         const ns2vq::ReadResult r = ns2vq::VerifyFile(path, &file);
         if (!r) return Failed(path, r);
         std::printf("creator \"%s\"  database version %u.%u  %zu sections\n", file.creator.c_str(),
@@ -77,5 +91,4 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    return Usage();
 }

@@ -43,7 +43,12 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes) {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         out << bytes;
         out.flush();
-        if (!out) throw Error(kErrIo, "Cannot write " + tmp);
+        if (!out) {
+            std::error_code ec;
+            out.close();
+            fs::remove(tmp, ec);
+            throw Error(kErrIo, "Cannot write " + tmp);
+        }
     }
     if (FILE* f = std::fopen(tmp.c_str(), "rb")) {
         ::fsync(fileno(f));

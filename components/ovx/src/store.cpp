@@ -39,9 +39,12 @@ INSERT INTO meta VALUES('format', 'ovx-network'), ('version', 1), ('host', 0),
 INSERT INTO subsystems VALUES(1, 0, 'ALL'), (2, 0, 'Discovered'), (3, 2, 'Uninstalled');
 )";
 
-class Ticker {
+}  // namespace
+
+// Calls the progress callback now and then while the cache loads.
+class LoadTicker {
 public:
-    explicit Ticker(const std::function<void()>& cb) : cb_(cb) {}
+    explicit LoadTicker(const std::function<void()>& cb) : cb_(cb) {}
     void Tick() {
         if (!cb_ || (++n_ & 63)) return;
         const auto now = std::chrono::steady_clock::now();
@@ -56,8 +59,6 @@ private:
     unsigned n_ = 0;
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
-
-}  // namespace
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -108,7 +109,7 @@ Store::Store(const std::string& path, const std::function<void()>& progress) : d
 }
 
 void Store::Load(const std::function<void()>& progress) {
-    Ticker tick(progress);
+    LoadTicker tick(progress);
     channels_.clear();
     devices_.clear();
     allDevices_.clear();
@@ -119,107 +120,119 @@ void Store::Load(const std::function<void()>& progress) {
     top_.clear();
     templates_.clear();
     try {
-        {
-            Stmt s(db_, "SELECT value FROM meta WHERE key='host'");
-            hostHandle_ = s.Step() ? static_cast<std::uint32_t>(s.Int(0)) : 0;
-        }
-        {
-            Stmt s(db_, "SELECT id, name FROM channels ORDER BY id");
-            while (s.Step()) channels_.push_back({static_cast<int>(s.Int(0)), s.Text(1)});
-        }
-        {
-            Stmt s(db_,
-                   "SELECT handle, name, program_id, location, sarvik_id, channel_id, template_id, state, "
-                   "status, "
-                   "app_image_path FROM devices ORDER BY handle");
-            allDevices_.reserve(1024);
-            while (s.Step()) {
-                DeviceRec d;
-                d.handle = static_cast<std::uint32_t>(s.Int(0));
-                d.name = s.Text(1);
-                d.programId = s.Text(2);
-                d.location = s.Text(3);
-                d.sarvikId = s.Text(4);
-                d.channelId = static_cast<int>(s.Int(5));
-                d.templateId = s.Int(6);
-                d.state = static_cast<int>(s.Int(7));
-                d.status = static_cast<int>(s.Int(8));
-                d.appImagePath = s.Text(9);
-                deviceByName_[Lower(d.name)] = d.handle;
-                allDevices_.push_back(d.handle);
-                devices_.emplace(d.handle, std::move(d));
-                tick.Tick();
-            }
-        }
-        {
-            Stmt s(db_, "SELECT device, key, value FROM extensions");
-            while (s.Step()) {
-                auto it = devices_.find(static_cast<std::uint32_t>(s.Int(0)));
-                if (it == devices_.end()) continue;
-                std::string key = s.Text(1);
-                it->second.ext[Lower(key)] = ExtRec{key, s.ValueAt(2)};
-                tick.Tick();
-            }
-        }
-        {
-            Stmt s(db_, "SELECT handle, name, near_channel, far_channel FROM routers ORDER BY handle");
-            while (s.Step()) {
-                RouterRec r{static_cast<std::int16_t>(s.Int(0)), s.Text(1), static_cast<int>(s.Int(2)),
-                            static_cast<int>(s.Int(3))};
-                allRouters_.push_back(r.handle);
-                routers_.emplace(r.handle, std::move(r));
-            }
-        }
-        {
-            Stmt s(db_, "SELECT handle, parent, name FROM subsystems ORDER BY handle");
-            while (s.Step()) {
-                SubsystemRec r;
-                r.handle = static_cast<std::int32_t>(s.Int(0));
-                r.parent = static_cast<std::int32_t>(s.Int(1));
-                r.name = s.Text(2);
-                subsystems_.emplace(r.handle, std::move(r));
-            }
-            // Children after all rows are in: a parent may carry a higher handle.
-            Stmt again(db_, "SELECT handle, parent FROM subsystems ORDER BY handle");
-            while (again.Step()) {
-                const auto h = static_cast<std::int32_t>(again.Int(0));
-                const auto p = static_cast<std::int32_t>(again.Int(1));
-                auto parent = subsystems_.find(p);
-                if (p == 0 || parent == subsystems_.end())
-                    top_.push_back(h);
-                else
-                    parent->second.children.push_back(h);
-            }
-        }
-        {
-            Stmt s(db_, "SELECT subsystem, kind, handle FROM members ORDER BY rowid");
-            while (s.Step()) {
-                auto it = subsystems_.find(static_cast<std::int32_t>(s.Int(0)));
-                if (it == subsystems_.end()) continue;
-                if (s.Text(1) == "d")
-                    it->second.devices.push_back(static_cast<std::uint32_t>(s.Int(2)));
-                else
-                    it->second.routers.push_back(static_cast<std::int16_t>(s.Int(2)));
-                tick.Tick();
-            }
-        }
-        {
-            Stmt s(db_, "SELECT id, name, program_id, xif_path FROM templates ORDER BY id");
-            while (s.Step()) templates_.push_back({s.Int(0), s.Text(1), s.Text(2), s.Text(3), {}, {}});
-            Stmt nv(
-                db_,
-                "SELECT template_id, name, type, node_object FROM template_nvs ORDER BY template_id, idx");
-            while (nv.Step())
-                if (auto* t = Template(nv.Int(0))) t->nvs.push_back({nv.Text(1), nv.Text(2), nv.Int(3) != 0});
-            Stmt cp(db_,
-                    "SELECT template_id, name, default_value FROM template_cps ORDER BY template_id, idx");
-            while (cp.Step())
-                if (auto* t = Template(cp.Int(0))) t->cps.push_back({cp.Text(1), cp.ValueAt(2)});
-        }
+        LoadHost();
+        LoadChannels();
+        LoadDevices(tick);
+        LoadExtensions(tick);
+        LoadRouters();
+        LoadSubsystems();
+        LoadMembers(tick);
+        LoadTemplates();
     } catch (const Error& e) {
         throw Error(kErrCorruptDatabase,
                     "The network database " + db_.Path() + " is damaged: " + e.description());
     }
+}
+
+void Store::LoadHost() {
+    Stmt s(db_, "SELECT value FROM meta WHERE key='host'");
+    hostHandle_ = s.Step() ? static_cast<std::uint32_t>(s.Int(0)) : 0;
+}
+
+void Store::LoadChannels() {
+    Stmt s(db_, "SELECT id, name FROM channels ORDER BY id");
+    while (s.Step()) channels_.push_back({static_cast<int>(s.Int(0)), s.Text(1)});
+}
+
+void Store::LoadDevices(LoadTicker& tick) {
+    Stmt s(db_,
+           "SELECT handle, name, program_id, location, sarvik_id, channel_id, template_id, state, status, "
+           "app_image_path FROM devices ORDER BY handle");
+    allDevices_.reserve(1024);
+    while (s.Step()) {
+        DeviceRec d;
+        d.handle = static_cast<std::uint32_t>(s.Int(0));
+        d.name = s.Text(1);
+        d.programId = s.Text(2);
+        d.location = s.Text(3);
+        d.sarvikId = s.Text(4);
+        d.channelId = static_cast<int>(s.Int(5));
+        d.templateId = s.Int(6);
+        d.state = static_cast<int>(s.Int(7));
+        d.status = static_cast<int>(s.Int(8));
+        d.appImagePath = s.Text(9);
+        deviceByName_[Lower(d.name)] = d.handle;
+        allDevices_.push_back(d.handle);
+        devices_.emplace(d.handle, std::move(d));
+        tick.Tick();
+    }
+}
+
+void Store::LoadExtensions(LoadTicker& tick) {
+    Stmt s(db_, "SELECT device, key, value FROM extensions");
+    while (s.Step()) {
+        auto it = devices_.find(static_cast<std::uint32_t>(s.Int(0)));
+        if (it == devices_.end()) continue;
+        std::string key = s.Text(1);
+        it->second.ext[Lower(key)] = ExtRec{key, s.ValueAt(2)};
+        tick.Tick();
+    }
+}
+
+void Store::LoadRouters() {
+    Stmt s(db_, "SELECT handle, name, near_channel, far_channel FROM routers ORDER BY handle");
+    while (s.Step()) {
+        RouterRec r{static_cast<std::int16_t>(s.Int(0)), s.Text(1), static_cast<int>(s.Int(2)),
+                    static_cast<int>(s.Int(3))};
+        allRouters_.push_back(r.handle);
+        routers_.emplace(r.handle, std::move(r));
+    }
+}
+
+void Store::LoadSubsystems() {
+    Stmt s(db_, "SELECT handle, parent, name FROM subsystems ORDER BY handle");
+    while (s.Step()) {
+        SubsystemRec r;
+        r.handle = static_cast<std::int32_t>(s.Int(0));
+        r.parent = static_cast<std::int32_t>(s.Int(1));
+        r.name = s.Text(2);
+        subsystems_.emplace(r.handle, std::move(r));
+    }
+    // Children after all rows are in: a parent may carry a higher handle.
+    Stmt again(db_, "SELECT handle, parent FROM subsystems ORDER BY handle");
+    while (again.Step()) {
+        const auto h = static_cast<std::int32_t>(again.Int(0));
+        const auto p = static_cast<std::int32_t>(again.Int(1));
+        auto parent = subsystems_.find(p);
+        if (p == 0 || parent == subsystems_.end())
+            top_.push_back(h);
+        else
+            parent->second.children.push_back(h);
+    }
+}
+
+void Store::LoadMembers(LoadTicker& tick) {
+    Stmt s(db_, "SELECT subsystem, kind, handle FROM members ORDER BY rowid");
+    while (s.Step()) {
+        auto it = subsystems_.find(static_cast<std::int32_t>(s.Int(0)));
+        if (it == subsystems_.end()) continue;
+        if (s.Text(1) == "d")
+            it->second.devices.push_back(static_cast<std::uint32_t>(s.Int(2)));
+        else
+            it->second.routers.push_back(static_cast<std::int16_t>(s.Int(2)));
+        tick.Tick();
+    }
+}
+
+void Store::LoadTemplates() {
+    Stmt s(db_, "SELECT id, name, program_id, xif_path FROM templates ORDER BY id");
+    while (s.Step()) templates_.push_back({s.Int(0), s.Text(1), s.Text(2), s.Text(3), {}, {}});
+    Stmt nv(db_, "SELECT template_id, name, type, node_object FROM template_nvs ORDER BY template_id, idx");
+    while (nv.Step())
+        if (auto* t = Template(nv.Int(0))) t->nvs.push_back({nv.Text(1), nv.Text(2), nv.Int(3) != 0});
+    Stmt cp(db_, "SELECT template_id, name, default_value FROM template_cps ORDER BY template_id, idx");
+    while (cp.Step())
+        if (auto* t = Template(cp.Int(0))) t->cps.push_back({cp.Text(1), cp.ValueAt(2)});
 }
 
 void Store::Begin() {

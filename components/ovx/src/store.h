@@ -81,6 +81,8 @@ struct ChannelRec {
     std::string name;
 };
 
+class LoadTicker;
+
 class Store {
 public:
     // Creates an empty network database at path (which must not exist yet);
@@ -153,7 +155,17 @@ public:
     std::vector<std::pair<std::string, Value>> SetCps(std::uint32_t dev);
 
 private:
+    // Loading the cache: one function per table, in this order (members
+    // need the subsystems, template rows the templates).
     void Load(const std::function<void()>& progress);
+    void LoadHost();
+    void LoadChannels();
+    void LoadDevices(LoadTicker& tick);
+    void LoadExtensions(LoadTicker& tick);
+    void LoadRouters();
+    void LoadSubsystems();
+    void LoadMembers(LoadTicker& tick);
+    void LoadTemplates();
     std::int64_t NextCounter(const char* key);
     template <class F>
     void Atomic(F&& f);

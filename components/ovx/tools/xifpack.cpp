@@ -3,16 +3,27 @@
 #include <iostream>
 #include <sstream>
 
+#include "vqfield/tool_cli.h"
 #include "xif.h"
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::cerr << "usage: xifpack FILE.xif [FILE.xif ...]\n";
-        return 2;
-    }
+    CLI::App app{
+        "Checks external interface files (.xif, docs/xif.md) and writes the .xfb companion of each\n"
+        "beside it, which the object server needs to take the .xif as a template.",
+        "xifpack"};
+    app.set_version_flag("--version", VQ_VERSION);
+    app.footer(
+        "Environment: none read.\n"
+        "\n"
+        "Exit codes:\n"
+        "  0  every .xfb written\n"
+        "  1  a .xif could not be read or parsed, or its .xfb not written (the others are still done)\n"
+        "  2  wrong usage");
+    std::vector<std::string> files;
+    app.add_option("FILE.xif", files, "the external interface files")->required();
+    if (const int rc = vqfield::ParseCommandLine(app, argc, argv); rc >= 0) return rc;
     int rc = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::string path = argv[i];
+    for (const std::string& path : files) {
         try {
             std::ifstream in(path, std::ios::binary);
             if (!in) throw ovx::Error(ovx::kErrXifUnreadable, "Cannot open " + path);

@@ -15,7 +15,9 @@ std::chrono::nanoseconds WireTime(std::size_t bytes, std::uint64_t bitsPerSecond
     return std::chrono::nanoseconds((long long)(bits * 1e9L / (long double)bitsPerSecond));
 }
 
-struct Field::Unit {
+namespace detail {
+
+struct Unit {
     std::string sarvikId;
     std::string programId;
     int channel = 1;
@@ -28,16 +30,16 @@ struct Field::Unit {
     int imageLoads = 0;
     Bytes image, eventList, program, database;
     bool databaseChecked = false;
-    Faults faults;
+    Field::Faults faults;
 };
 
-struct Field::Transfer {
+struct Transfer {
     std::string sarvikId;
     int kind = 0;
     Bytes received;
 };
 
-struct Field::State {
+struct FieldState {
     std::mutex mutex;
     std::map<std::string, Unit> units;
     std::map<int, std::uint64_t> rates{{1, 0}};
@@ -45,12 +47,17 @@ struct Field::State {
     std::uint32_t nextTransfer = 1;
     std::uint64_t nextSarvik = 0x04A100000001ull;
     int answerTimeoutMs = 1000;
-    std::map<int, EventSink> sinks;
+    std::map<int, Field::EventSink> sinks;
     int nextSink = 1;
 };
 
+}  // namespace detail
+
 namespace {
 
+using detail::FieldState;
+using detail::Transfer;
+using detail::Unit;
 using Clock = std::chrono::steady_clock;
 
 // Waits in short slices so progress keeps flowing and a cancel is seen quickly.
@@ -58,10 +65,12 @@ void Wait(std::chrono::nanoseconds d, const CallOptions& opts) {
     const auto deadline = Clock::now() + d;
     auto lastProgress = Clock::now();
     for (;;) {
-        if (opts.cancel && opts.cancel->load()) throw FieldError(Code::Aborted, "The transfer was cancelled.");
+        if (opts.cancel && opts.cancel->load())
+            throw FieldError(Code::Aborted, "The transfer was cancelled.");
         const auto now = Clock::now();
         if (now >= deadline) break;
-        std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(deadline - now, std::chrono::milliseconds(20)));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::nanoseconds>(deadline - now, std::chrono::milliseconds(20)));
         if (opts.progress && Clock::now() - lastProgress >= std::chrono::milliseconds(20)) {
             opts.progress();
             lastProgress = Clock::now();
@@ -75,53 +84,79 @@ Json BlobJson(const Bytes& b) {
     return Json{{"size", b.size()}, {"crc32", crc}};
 }
 
-std::string Need(const Json& req, const char* key) {
-    if (!req.contains(key) || !req[key].is_string()) throw FieldError(Code::BadValue, std::string("missing ") + key);
-    return req[key].get<std::string>();
-}
-std::int64_t NeedInt(const Json& req, const char* key) {
-    if (!req.contains(key) || !req[key].is_number_integer())
-        throw FieldError(Code::BadValue, std::string("missing ") + key);
-    return req[key].get<std::int64_t>();
-}
-
 const char* KindName(int kind) {
     switch (kind) {
-        case 4: return "event list";
-        case 5: return "database";
-        case 8: return "interpreted program";
-        default: return "file";
+        case 4:
+            return "event list";
+        case 5:
+            return "database";
+        case 8:
+            return "interpreted program";
+        default:
+            return "file";
     }
 }
 
-}  // namespace
+// The arguments of a request, as docs/wire.md lists them. A request whose
+// arguments are of the wrong type or out of range is refused before it runs.
+enum class Type { Text, Int, Bool };
+struct Arg {
+    const char* name;
+    Type type;
+    bool required = false;
+    std::int64_t min = 0, max = 0;  // for Int
+};
 
-Field::Field() : state_(std::make_shared<State>()) {}
-Field::~Field() = default;
+constexpr std::int64_t kInt32Max = 2147483647;
+constexpr std::int64_t kInt64Max = 9223372036854775807;
+const Arg kSarvikId{"sarvikId", Type::Text, true};
+const Arg kChannel{"channel", Type::Int, false, 1, 65535};
+const Arg kTransferId{"transferId", Type::Int, true, 0, 4294967295};
 
-int Field::Subscribe(EventSink sink) {
-    std::lock_guard lock(state_->mutex);
-    const int token = state_->nextSink++;
-    state_->sinks[token] = std::move(sink);
-    return token;
+void CheckArg(const Json& req, const Arg& a) {
+    const auto it = req.find(a.name);
+    const std::string name = std::string("\"") + a.name + "\"";
+    if (it == req.end()) {
+        if (a.required) throw FieldError(Code::BadValue, name + " is missing.");
+        return;
+    }
+    switch (a.type) {
+        case Type::Text:
+            if (!it->is_string()) throw FieldError(Code::BadValue, name + " must be a text.");
+            return;
+        case Type::Bool:
+            if (!it->is_boolean()) throw FieldError(Code::BadValue, name + " must be true or false.");
+            return;
+        case Type::Int: {
+            const bool fits =
+                it->is_number_integer() &&
+                !(it->is_number_unsigned() && it->get<std::uint64_t>() > std::uint64_t(kInt64Max)) &&
+                it->get<std::int64_t>() >= a.min && it->get<std::int64_t>() <= a.max;
+            if (!fits)
+                throw FieldError(Code::BadValue, name + " must be an integer from " + std::to_string(a.min) +
+                                                     " to " + std::to_string(a.max) + ".");
+            return;
+        }
+    }
 }
 
-void Field::Unsubscribe(int token) {
-    std::lock_guard lock(state_->mutex);
-    state_->sinks.erase(token);
-}
+// One request in progress: the field's lock (held, except while the request
+// waits for the wire) and what the operations share.
+class Request {
+public:
+    Request(FieldState& s, const Json& req, const Bytes& in, Bytes* out, const CallOptions& opts)
+        : s(s), lock(s.mutex), req(req), in(in), out(out), opts(opts) {}
 
-void Field::Populate(int count) {
-    for (int i = 0; i < count; ++i)
-        Handle({{"op", "add"}, {"programId", i % 2 ? kVq71ProgramId : kVq70ProgramId}}, {}, nullptr, {});
-}
+    // Arguments, already checked against the operation's list.
+    std::string Text(const char* key, const std::string& def = {}) const {
+        return req.contains(key) ? req[key].get<std::string>() : def;
+    }
+    std::int64_t Int(const char* key, std::int64_t def = 0) const {
+        return req.contains(key) ? req[key].get<std::int64_t>() : def;
+    }
+    bool Flag(const char* key, bool def) const { return req.contains(key) ? req[key].get<bool>() : def; }
 
-Json Field::Handle(const Json& req, const Bytes& in, Bytes* out, const CallOptions& opts) {
-    State& s = *state_;
-    const std::string op = req.value("op", "");
-    std::unique_lock lock(s.mutex);
-
-    auto unitJson = [&](const Unit& u) {
+    Json UnitJson(const Unit& u) const {
         Json db = BlobJson(u.database);
         db["checked"] = u.databaseChecked;
         Json el = BlobJson(u.eventList);
@@ -146,18 +181,19 @@ Json Field::Handle(const Json& req, const Bytes& in, Bytes* out, const CallOptio
                       {"silent", u.faults.silent},
                       {"refuseCommission", u.faults.refuseCommission},
                       {"dropAfterBytes", u.faults.dropAfterBytes}}}};
-    };
-    auto rate = [&](int channel) {
+    }
+    std::uint64_t Rate(int channel) const {
         auto it = s.rates.find(channel);
         return it == s.rates.end() ? 0 : it->second;
-    };
-    auto adminUnit = [&](const std::string& id) -> Unit& {
+    }
+    Unit& AdminUnit(const std::string& id) {
         auto it = s.units.find(Upper(id));
-        if (it == s.units.end()) throw FieldError(Code::NotFound, "No VQ with Sarvik ID " + id + " on the field.");
+        if (it == s.units.end())
+            throw FieldError(Code::NotFound, "No VQ with Sarvik ID " + id + " on the field.");
         return it->second;
-    };
+    }
     // A unit that is absent or silent costs the caller the answer timeout, as on a real wire.
-    auto reach = [&](const std::string& id) -> Unit& {
+    Unit& Reach(const std::string& id) {
         if (!IsSarvikIdText(id)) throw FieldError(Code::BadValue, "Not a Sarvik ID: \"" + id + "\"");
         auto it = s.units.find(Upper(id));
         if (it == s.units.end() || it->second.faults.silent) {
@@ -167,239 +203,405 @@ Json Field::Handle(const Json& req, const Bytes& in, Bytes* out, const CallOptio
             throw FieldError(Code::NoAnswer, "The VQ with Sarvik ID " + Upper(id) + " did not answer.");
         }
         return it->second;
-    };
+    }
     // Puts `bytes` on the unit's channel, dropping the link if the unit is set to.
     // Returns with the lock held again; the unit must be looked up afresh after.
-    auto send = [&](const std::string& id, std::size_t already, std::size_t bytes) {
+    void Send(const std::string& id, std::size_t already, std::size_t bytes) {
         Unit& u = s.units.at(Upper(id));
-        const std::uint64_t r = rate(u.channel);
+        const std::uint64_t r = Rate(u.channel);
         std::int64_t drop = u.faults.dropAfterBytes;
         bool dropNow = drop >= 0 && std::int64_t(already + bytes) > drop;
         if (dropNow) u.faults.dropAfterBytes = -1;
-        const std::size_t sent = dropNow ? std::size_t(std::max<std::int64_t>(0, drop - std::int64_t(already))) : bytes;
+        const std::size_t sent =
+            dropNow ? std::size_t(std::max<std::int64_t>(0, drop - std::int64_t(already))) : bytes;
         lock.unlock();
         Wait(WireTime(sent, r), opts);
         lock.lock();
         if (dropNow)
-            throw FieldError(Code::Aborted, "The link to the VQ with Sarvik ID " + Upper(id) + " dropped during the transfer.");
+            throw FieldError(Code::Aborted, "The link to the VQ with Sarvik ID " + Upper(id) +
+                                                " dropped during the transfer.");
         if (!s.units.count(Upper(id)))
             throw FieldError(Code::NoAnswer, "The VQ with Sarvik ID " + Upper(id) + " did not answer.");
+    }
+    // The unit of a unit operation, reached over the wire with an empty frame.
+    Unit& Exchange() {
+        const std::string id = Text("sarvikId");
+        Reach(id);
+        Send(id, 0, 0);
+        return s.units.at(Upper(id));
+    }
+
+    FieldState& s;
+    std::unique_lock<std::mutex> lock;
+    const Json& req;
+    const Bytes& in;
+    Bytes* out;
+    const CallOptions& opts;
+};
+
+// Field administration: no wire time.
+
+Json Hello(Request&) {
+    return {{"field", "vqfield"}, {"version", 1}};
+}
+
+Json Status(Request& r) {
+    Json units = Json::array();
+    for (auto& [id, u] : r.s.units) units.push_back(r.UnitJson(u));
+    Json channels = Json::array();
+    for (auto& [id, rate] : r.s.rates) channels.push_back({{"id", id}, {"bitsPerSecond", rate}});
+    return {{"units", units}, {"channels", channels}, {"answerTimeoutMs", r.s.answerTimeoutMs}};
+}
+
+Json Inspect(Request& r) {
+    Unit& u = r.AdminUnit(r.Text("sarvikId"));
+    if (r.out) {
+        r.out->clear();
+        for (const Bytes* b : {&u.image, &u.eventList, &u.program, &u.database})
+            r.out->insert(r.out->end(), b->begin(), b->end());
+    }
+    return r.UnitJson(u);
+}
+
+Json Add(Request& r) {
+    const std::string programId = Upper(r.Text("programId", kVq70ProgramId));
+    if (!IsProgramIdText(programId))
+        throw FieldError(Code::BadValue, "Not a program ID: \"" + programId + "\"");
+    std::string id = Upper(r.Text("sarvikId"));
+    if (id.empty()) {
+        do {
+            char buf[13];
+            std::snprintf(buf, sizeof buf, "%012llX", (unsigned long long)r.s.nextSarvik++);
+            id = buf;
+        } while (r.s.units.count(id));
+    }
+    if (!IsSarvikIdText(id)) throw FieldError(Code::BadValue, "Not a Sarvik ID: \"" + id + "\"");
+    if (r.s.units.count(id))
+        throw FieldError(Code::BadValue, "A VQ with Sarvik ID " + id + " is already on the field.");
+    Unit u;
+    u.sarvikId = id;
+    u.programId = programId;
+    u.channel = int(r.Int("channel", 1));
+    r.s.rates.emplace(u.channel, 0);
+    r.s.units[id] = u;
+    return {{"sarvikId", id}};
+}
+
+Json Remove(Request& r) {
+    r.AdminUnit(r.Text("sarvikId"));
+    r.s.units.erase(Upper(r.Text("sarvikId")));
+    return Json::object();
+}
+
+Json Break(Request& r) {
+    Field::Faults& f = r.AdminUnit(r.Text("sarvikId")).faults;
+    f.failImageLoads = int(r.Int("failImageLoads", f.failImageLoads));
+    f.busyDbDownloads = int(r.Int("busyDbDownloads", f.busyDbDownloads));
+    f.silent = r.Flag("silent", f.silent);
+    f.refuseCommission = r.Flag("refuseCommission", f.refuseCommission);
+    f.dropAfterBytes = r.Int("dropAfterBytes", f.dropAfterBytes);
+    return Json::object();
+}
+
+Json Repair(Request& r) {
+    r.AdminUnit(r.Text("sarvikId")).faults = Field::Faults{};
+    return Json::object();
+}
+
+Json SetRate(Request& r) {
+    r.s.rates[int(r.Int("channel", 1))] = std::uint64_t(r.Int("bitsPerSecond"));
+    return Json::object();
+}
+
+Json Settings(Request& r) {
+    r.s.answerTimeoutMs = int(r.Int("answerTimeoutMs", r.s.answerTimeoutMs));
+    return Json::object();
+}
+
+Json Pin(Request& r) {
+    Unit& u = r.AdminUnit(r.Text("sarvikId"));
+    Json ev{{"event", "servicePin"},
+            {"sarvikId", u.sarvikId},
+            {"programId", u.programId},
+            {"channel", u.channel},
+            {"subnet", 0},
+            {"node", 0},
+            {"flags", u.configured ? 1 : 0}};
+    std::vector<Field::EventSink> sinks;
+    for (auto& [t, sink] : r.s.sinks) sinks.push_back(sink);
+    r.lock.unlock();
+    for (auto& sink : sinks) sink(ev);
+    return Json::object();
+}
+
+// Unit operations: they travel on the wire.
+
+Json Ping(Request& r) {
+    return {{"programId", r.Exchange().programId}};
+}
+
+Json Discover(Request& r) {
+    std::size_t answering = 0;
+    Json units = Json::array();
+    for (auto& [id, u] : r.s.units)
+        if (!u.faults.silent) {
+            ++answering;
+            if (!u.configured)
+                units.push_back(
+                    {{"sarvikId", u.sarvikId}, {"programId", u.programId}, {"channel", u.channel}});
+        }
+    const std::uint64_t rate = r.Rate(1);
+    r.lock.unlock();
+    Wait(WireTime(answering * 16, rate), r.opts);
+    return {{"units", units}};
+}
+
+Json LoadImage(Request& r) {
+    const std::string id = r.Text("sarvikId");
+    r.Reach(id);
+    r.Send(id, 0, r.in.size());
+    Unit& v = r.s.units.at(Upper(id));
+    if (v.faults.failImageLoads > 0) {
+        --v.faults.failImageLoads;
+        throw FieldError(Code::Refused,
+                         "The VQ with Sarvik ID " + v.sarvikId + " failed to load the application image.");
+    }
+    ApbInfo info;
+    const std::string why = CheckApb(r.in, &info);
+    if (!why.empty()) throw FieldError(Code::Refused, "The VQ refused the application image: " + why + ".");
+    v.image = r.in;
+    v.programId = info.programId;
+    v.configured = v.commissioned = v.defaultsLoaded = false;
+    v.state = 12;
+    ++v.imageLoads;
+    return Json::object();
+}
+
+Json LoadDefaults(Request& r) {
+    Unit& v = r.Exchange();
+    if (v.image.empty())
+        throw FieldError(Code::Refused, "The VQ with Sarvik ID " + v.sarvikId + " has no application image.");
+    v.defaultsLoaded = true;
+    return Json::object();
+}
+
+Json Commission(Request& r) {
+    Unit& v = r.Exchange();
+    if (v.faults.refuseCommission)
+        throw FieldError(Code::Refused, "The VQ with Sarvik ID " + v.sarvikId + " refused commissioning.");
+    if (v.image.empty())
+        throw FieldError(Code::Refused, "The VQ with Sarvik ID " + v.sarvikId + " has no application image.");
+    v.configured = v.commissioned = true;
+    return Json::object();
+}
+
+Json GetState(Request& r) {
+    return {{"state", r.Exchange().state}};
+}
+
+Json SetState(Request& r) {
+    const std::string id = r.Text("sarvikId");
+    r.Reach(id);
+    const int st = int(r.Int("state"));
+    if (st != 4 && st != 12) throw FieldError(Code::BadValue, "Unknown state " + std::to_string(st) + ".");
+    r.Send(id, 0, 0);
+    Unit& v = r.s.units.at(Upper(id));
+    if (!v.commissioned)
+        throw FieldError(Code::Refused, "The VQ with Sarvik ID " + v.sarvikId + " is not commissioned.");
+    v.state = st;
+    return Json::object();
+}
+
+Json Wink(Request& r) {
+    ++r.Exchange().winks;
+    return Json::object();
+}
+
+Json FbCount(Request& r) {
+    r.Reach(r.Text("sarvikId"));
+    return {{"count", 1}};
+}
+
+Json Fb(Request& r, bool set) {
+    const std::string id = r.Text("sarvikId");
+    r.Reach(id);
+    if (r.Int("index") != 1)
+        throw FieldError(Code::NotFound, "No functional block " + std::to_string(r.Int("index")) + ".");
+    r.Send(id, 0, 0);
+    Unit& v = r.s.units.at(Upper(id));
+    if (set) v.nodeEnabled = r.Int("disabled") == 0;
+    return {{"disabled", v.nodeEnabled ? 0 : 1}};
+}
+Json GetFb(Request& r) {
+    return Fb(r, false);
+}
+Json SetFb(Request& r) {
+    return Fb(r, true);
+}
+
+Json OpenTransfer(Request& r) {
+    const std::string id = r.Text("sarvikId");
+    const int kind = int(r.Int("kind"));
+    Unit& u = r.Reach(id);
+    if (kind != 4 && kind != 5 && kind != 8)
+        throw FieldError(Code::BadValue, "Unknown file kind " + std::to_string(kind) + ".");
+    if (!u.configured)
+        throw FieldError(Code::Refused, "The VQ with Sarvik ID " + u.sarvikId + " is not commissioned.");
+    r.Send(id, 0, 0);
+    const std::uint32_t tid = r.s.nextTransfer++;
+    r.s.transfers[tid] = Transfer{Upper(id), kind, {}};
+    return {{"transferId", tid}};
+}
+
+// The open transfer a write, close or abort names.
+std::map<std::uint32_t, Transfer>::iterator OpenOne(Request& r) {
+    const auto tid = std::uint32_t(r.Int("transferId"));
+    auto it = r.s.transfers.find(tid);
+    if (it == r.s.transfers.end())
+        throw FieldError(Code::NotFound, "No open transfer " + std::to_string(tid) + ".");
+    return it;
+}
+
+Json Write(Request& r) {
+    auto it = OpenOne(r);
+    const std::uint32_t tid = it->first;
+    const std::string id = it->second.sarvikId;
+    Unit& u = r.Reach(id);
+    if (it->second.kind == 5 && u.faults.busyDbDownloads > 0) {
+        --u.faults.busyDbDownloads;
+        r.Send(id, 0, 0);
+        throw FieldError(Code::Busy, "The VQ with Sarvik ID " + id + " is busy; try again.");
+    }
+    const std::size_t already = it->second.received.size();
+    r.Send(id, already, r.in.size());  // a dropped chunk is not kept; the transfer stays open
+    auto again = r.s.transfers.find(tid);
+    if (again == r.s.transfers.end()) throw FieldError(Code::Aborted, "The transfer was aborted.");
+    again->second.received.insert(again->second.received.end(), r.in.begin(), r.in.end());
+    return {{"received", again->second.received.size()}};
+}
+
+// The unit checks the whole file before it keeps it.
+Json Close(Request& r) {
+    auto it = OpenOne(r);
+    const std::string id = it->second.sarvikId;
+    const int kind = it->second.kind;
+    r.Reach(id);
+    Bytes data = std::move(it->second.received);
+    r.s.transfers.erase(it);
+    r.Send(id, 0, 0);
+    Unit& v = r.s.units.at(id);
+    std::string why;
+    if (data.empty())
+        why = "it is empty";
+    else if (kind == 4 && data.size() % 34 != 0)
+        why = "its length " + std::to_string(data.size()) + " is not a whole number of 34-byte records";
+    else if (kind == 8 && data.size() > 64 * 1024)
+        why = "it is larger than the program memory";
+    else if (kind == 5)
+        why = CheckQ70(data);
+    if (!why.empty())
+        throw FieldError(Code::Refused,
+                         std::string("The VQ refused the ") + KindName(kind) + ": " + why + ".");
+    if (kind == 4)
+        v.eventList = std::move(data);
+    else if (kind == 8)
+        v.program = std::move(data);
+    else {
+        v.database = std::move(data);
+        v.databaseChecked = true;
+    }
+    return Json::object();
+}
+
+Json Abort(Request& r) {
+    r.s.transfers.erase(OpenOne(r));
+    return Json::object();
+}
+
+struct Op {
+    const char* name;
+    std::vector<Arg> args;
+    Json (*run)(Request&);
+};
+
+// The operations, grouped as in docs/wire.md. subscribe, unsubscribe and
+// cancel belong to a connection and are answered by the daemon itself.
+const std::vector<Op>& Ops() {
+    static const std::vector<Op> ops = {
+        // Field administration
+        {"hello", {}, Hello},
+        {"status", {}, Status},
+        {"inspect", {kSarvikId}, Inspect},
+        {"add", {{"programId", Type::Text}, kChannel, {"sarvikId", Type::Text}}, Add},
+        {"remove", {kSarvikId}, Remove},
+        {"break",
+         {kSarvikId,
+          {"failImageLoads", Type::Int, false, 0, kInt32Max},
+          {"busyDbDownloads", Type::Int, false, 0, kInt32Max},
+          {"silent", Type::Bool},
+          {"refuseCommission", Type::Bool},
+          {"dropAfterBytes", Type::Int, false, -1, kInt64Max}},
+         Break},
+        {"repair", {kSarvikId}, Repair},
+        {"rate", {kChannel, {"bitsPerSecond", Type::Int, true, 0, kInt64Max}}, SetRate},
+        {"settings", {{"answerTimeoutMs", Type::Int, false, 1, 60000}}, Settings},
+        {"pin", {kSarvikId}, Pin},
+        // Unit operations
+        {"ping", {kSarvikId}, Ping},
+        {"discover", {}, Discover},
+        {"loadImage", {kSarvikId}, LoadImage},
+        {"loadDefaults", {kSarvikId, {"how", Type::Int, false, 0, kInt32Max}}, LoadDefaults},
+        {"commission", {kSarvikId}, Commission},
+        {"getState", {kSarvikId}, GetState},
+        {"setState", {kSarvikId, {"state", Type::Int, true, 0, kInt32Max}}, SetState},
+        {"wink", {kSarvikId}, Wink},
+        {"fbCount", {kSarvikId}, FbCount},
+        {"getFb", {kSarvikId, {"index", Type::Int, true, 0, kInt32Max}}, GetFb},
+        {"setFb",
+         {kSarvikId, {"index", Type::Int, true, 0, kInt32Max}, {"disabled", Type::Int, true, 0, 1}},
+         SetFb},
+        {"openTransfer", {kSarvikId, {"kind", Type::Int, true, 0, kInt32Max}}, OpenTransfer},
+        {"write", {kTransferId}, Write},
+        {"close", {kTransferId}, Close},
+        {"abort", {kTransferId}, Abort},
     };
+    return ops;
+}
 
-    if (op == "hello") return {{"field", "vqfield"}, {"version", 1}};
-    if (op == "status") {
-        Json units = Json::array();
-        for (auto& [id, u] : s.units) units.push_back(unitJson(u));
-        Json channels = Json::array();
-        for (auto& [id, r] : s.rates) channels.push_back({{"id", id}, {"bitsPerSecond", r}});
-        return {{"units", units}, {"channels", channels}, {"answerTimeoutMs", s.answerTimeoutMs}};
-    }
-    if (op == "inspect") {
-        Unit& u = adminUnit(Need(req, "sarvikId"));
-        if (out) {
-            out->clear();
-            for (const Bytes* b : {&u.image, &u.eventList, &u.program, &u.database}) out->insert(out->end(), b->begin(), b->end());
-        }
-        return unitJson(u);
-    }
-    if (op == "add") {
-        std::string programId = Upper(req.value("programId", std::string(kVq70ProgramId)));
-        if (!IsProgramIdText(programId)) throw FieldError(Code::BadValue, "Not a program ID: \"" + programId + "\"");
-        std::string id = Upper(req.value("sarvikId", std::string()));
-        if (id.empty()) {
-            do {
-                char buf[13];
-                std::snprintf(buf, sizeof buf, "%012llX", (unsigned long long)s.nextSarvik++);
-                id = buf;
-            } while (s.units.count(id));
-        }
-        if (!IsSarvikIdText(id)) throw FieldError(Code::BadValue, "Not a Sarvik ID: \"" + id + "\"");
-        if (s.units.count(id)) throw FieldError(Code::BadValue, "A VQ with Sarvik ID " + id + " is already on the field.");
-        Unit u;
-        u.sarvikId = id;
-        u.programId = programId;
-        u.channel = int(req.value("channel", 1));
-        s.rates.emplace(u.channel, 0);
-        s.units[id] = u;
-        return {{"sarvikId", id}};
-    }
-    if (op == "remove") {
-        adminUnit(Need(req, "sarvikId"));
-        s.units.erase(Upper(Need(req, "sarvikId")));
-        return Json::object();
-    }
-    if (op == "break") {
-        Faults& f = adminUnit(Need(req, "sarvikId")).faults;
-        f.failImageLoads = int(req.value("failImageLoads", f.failImageLoads));
-        f.busyDbDownloads = int(req.value("busyDbDownloads", f.busyDbDownloads));
-        f.silent = req.value("silent", f.silent);
-        f.refuseCommission = req.value("refuseCommission", f.refuseCommission);
-        f.dropAfterBytes = req.value("dropAfterBytes", f.dropAfterBytes);
-        return Json::object();
-    }
-    if (op == "repair") {
-        adminUnit(Need(req, "sarvikId")).faults = Faults{};
-        return Json::object();
-    }
-    if (op == "rate") {
-        const auto bps = NeedInt(req, "bitsPerSecond");
-        if (bps < 0) throw FieldError(Code::BadValue, "A bit rate cannot be negative.");
-        s.rates[int(req.value("channel", 1))] = std::uint64_t(bps);
-        return Json::object();
-    }
-    if (op == "settings") {
-        s.answerTimeoutMs = int(std::clamp<std::int64_t>(req.value("answerTimeoutMs", s.answerTimeoutMs), 1, 60000));
-        return Json::object();
-    }
-    if (op == "pin") {
-        Unit& u = adminUnit(Need(req, "sarvikId"));
-        Json ev{{"event", "servicePin"}, {"sarvikId", u.sarvikId}, {"programId", u.programId},
-                {"channel", u.channel},  {"subnet", 0},            {"node", 0},
-                {"flags", u.configured ? 1 : 0}};
-        std::vector<EventSink> sinks;
-        for (auto& [t, sink] : s.sinks) sinks.push_back(sink);
-        lock.unlock();
-        for (auto& sink : sinks) sink(ev);
-        return Json::object();
-    }
+}  // namespace
 
-    // Unit operations: they travel on the wire.
-    if (op == "discover") {
-        std::vector<std::string> ids;
-        std::size_t answering = 0;
-        Json units = Json::array();
-        for (auto& [id, u] : s.units)
-            if (!u.faults.silent) {
-                ++answering;
-                if (!u.configured) units.push_back({{"sarvikId", u.sarvikId}, {"programId", u.programId}, {"channel", u.channel}});
-            }
-        lock.unlock();
-        Wait(WireTime(answering * 16, rate(1)), opts);
-        return {{"units", units}};
-    }
-    if (op == "openTransfer" || op == "write" || op == "close" || op == "abort") {
-        if (op == "openTransfer") {
-            const std::string id = Need(req, "sarvikId");
-            const int kind = int(NeedInt(req, "kind"));
-            Unit& u = reach(id);
-            if (kind != 4 && kind != 5 && kind != 8) throw FieldError(Code::BadValue, "Unknown file kind " + std::to_string(kind) + ".");
-            if (!u.configured) throw FieldError(Code::Refused, "The VQ with Sarvik ID " + u.sarvikId + " is not commissioned.");
-            send(id, 0, 0);
-            const std::uint32_t tid = s.nextTransfer++;
-            s.transfers[tid] = Transfer{Upper(id), kind, {}};
-            return {{"transferId", tid}};
-        }
-        const auto tid = std::uint32_t(NeedInt(req, "transferId"));
-        auto it = s.transfers.find(tid);
-        if (it == s.transfers.end()) throw FieldError(Code::NotFound, "No open transfer " + std::to_string(tid) + ".");
-        if (op == "abort") {
-            s.transfers.erase(it);
-            return Json::object();
-        }
-        const std::string id = it->second.sarvikId;
-        const int kind = it->second.kind;
-        Unit& u = reach(id);
-        if (op == "write") {
-            if (kind == 5 && u.faults.busyDbDownloads > 0) {
-                --u.faults.busyDbDownloads;
-                send(id, 0, 0);
-                throw FieldError(Code::Busy, "The VQ with Sarvik ID " + id + " is busy; try again.");
-            }
-            const std::size_t already = it->second.received.size();
-            send(id, already, in.size());  // a dropped chunk is not kept; the transfer stays open
-            auto again = s.transfers.find(tid);
-            if (again == s.transfers.end()) throw FieldError(Code::Aborted, "The transfer was aborted.");
-            again->second.received.insert(again->second.received.end(), in.begin(), in.end());
-            return {{"received", again->second.received.size()}};
-        }
-        // close: the unit checks the whole file before it keeps it
-        Bytes data = std::move(it->second.received);
-        s.transfers.erase(it);
-        send(id, 0, 0);
-        Unit& v = s.units.at(id);
-        std::string why;
-        if (data.empty()) why = "it is empty";
-        else if (kind == 4 && data.size() % 34 != 0)
-            why = "its length " + std::to_string(data.size()) + " is not a whole number of 34-byte records";
-        else if (kind == 8 && data.size() > 64 * 1024) why = "it is larger than the program memory";
-        else if (kind == 5) why = CheckQ70(data);
-        if (!why.empty())
-            throw FieldError(Code::Refused, std::string("The VQ refused the ") + KindName(kind) + ": " + why + ".");
-        if (kind == 4) v.eventList = std::move(data);
-        else if (kind == 8) v.program = std::move(data);
-        else {
-            v.database = std::move(data);
-            v.databaseChecked = true;
-        }
-        return Json::object();
-    }
+Field::Field() : state_(std::make_shared<FieldState>()) {}
+Field::~Field() = default;
 
-    const std::string id = Need(req, "sarvikId");
-    Unit& u = reach(id);
-    if (op == "ping") {
-        send(id, 0, 0);
-        return {{"programId", s.units.at(Upper(id)).programId}};
-    }
-    if (op == "loadImage") {
-        send(id, 0, in.size());
-        Unit& v = s.units.at(Upper(id));
-        if (v.faults.failImageLoads > 0) {
-            --v.faults.failImageLoads;
-            throw FieldError(Code::Refused, "The VQ with Sarvik ID " + v.sarvikId + " failed to load the application image.");
+int Field::Subscribe(EventSink sink) {
+    std::lock_guard lock(state_->mutex);
+    const int token = state_->nextSink++;
+    state_->sinks[token] = std::move(sink);
+    return token;
+}
+
+void Field::Unsubscribe(int token) {
+    std::lock_guard lock(state_->mutex);
+    state_->sinks.erase(token);
+}
+
+void Field::Populate(int count) {
+    for (int i = 0; i < count; ++i)
+        Handle({{"op", "add"}, {"programId", i % 2 ? kVq71ProgramId : kVq70ProgramId}}, {}, nullptr, {});
+}
+
+Json Field::Handle(const Json& req, const Bytes& in, Bytes* out, const CallOptions& opts) {
+    if (!req.is_object()) throw FieldError(Code::BadValue, "A request is a JSON object.");
+    const auto name = req.find("op");
+    if (name == req.end()) throw FieldError(Code::BadValue, "The request has no \"op\".");
+    if (!name->is_string()) throw FieldError(Code::BadValue, "\"op\" must be a text.");
+    const std::string& op = name->get_ref<const std::string&>();
+    for (const Op& o : Ops())
+        if (op == o.name) {
+            for (const Arg& a : o.args) CheckArg(req, a);
+            Request r(*state_, req, in, out, opts);
+            return o.run(r);
         }
-        ApbInfo info;
-        const std::string why = CheckApb(in, &info);
-        if (!why.empty()) throw FieldError(Code::Refused, "The VQ refused the application image: " + why + ".");
-        v.image = in;
-        v.programId = info.programId;
-        v.configured = v.commissioned = v.defaultsLoaded = false;
-        v.state = 12;
-        ++v.imageLoads;
-        return Json::object();
-    }
-    if (op == "loadDefaults") {
-        send(id, 0, 0);
-        Unit& v = s.units.at(Upper(id));
-        if (v.image.empty()) throw FieldError(Code::Refused, "The VQ with Sarvik ID " + v.sarvikId + " has no application image.");
-        v.defaultsLoaded = true;
-        return Json::object();
-    }
-    if (op == "commission") {
-        send(id, 0, 0);
-        Unit& v = s.units.at(Upper(id));
-        if (v.faults.refuseCommission)
-            throw FieldError(Code::Refused, "The VQ with Sarvik ID " + v.sarvikId + " refused commissioning.");
-        if (v.image.empty()) throw FieldError(Code::Refused, "The VQ with Sarvik ID " + v.sarvikId + " has no application image.");
-        v.configured = v.commissioned = true;
-        return Json::object();
-    }
-    if (op == "getState") {
-        send(id, 0, 0);
-        return {{"state", s.units.at(Upper(id)).state}};
-    }
-    if (op == "setState") {
-        const int st = int(NeedInt(req, "state"));
-        if (st != 4 && st != 12) throw FieldError(Code::BadValue, "Unknown state " + std::to_string(st) + ".");
-        send(id, 0, 0);
-        Unit& v = s.units.at(Upper(id));
-        if (!v.commissioned) throw FieldError(Code::Refused, "The VQ with Sarvik ID " + v.sarvikId + " is not commissioned.");
-        v.state = st;
-        return Json::object();
-    }
-    if (op == "wink") {
-        send(id, 0, 0);
-        ++s.units.at(Upper(id)).winks;
-        return Json::object();
-    }
-    if (op == "fbCount") return {{"count", 1}};
-    if (op == "getFb" || op == "setFb") {
-        if (NeedInt(req, "index") != 1) throw FieldError(Code::NotFound, "No functional block " + std::to_string(NeedInt(req, "index")) + ".");
-        send(id, 0, 0);
-        Unit& v = s.units.at(Upper(id));
-        if (op == "setFb") v.nodeEnabled = NeedInt(req, "disabled") == 0;
-        return {{"disabled", v.nodeEnabled ? 0 : 1}};
-    }
-    (void)u;
     throw FieldError(Code::BadValue, "Unknown request \"" + op + "\".");
 }
 
@@ -428,23 +630,27 @@ std::shared_ptr<Field> FindField(const std::string& name) {
     return it == Registry().end() ? nullptr : it->second;
 }
 
+namespace {
+constexpr std::pair<Code, const char*> kCodeNames[] = {
+    {Code::InterfaceNoAnswer, "interfaceNoAnswer"},
+    {Code::NoAnswer, "noAnswer"},
+    {Code::Refused, "refused"},
+    {Code::Busy, "busy"},
+    {Code::Aborted, "aborted"},
+    {Code::NotFound, "notFound"},
+    {Code::BadValue, "badValue"},
+};
+}  // namespace
+
 const char* CodeName(Code code) {
-    switch (code) {
-        case Code::InterfaceNoAnswer: return "interfaceNoAnswer";
-        case Code::NoAnswer: return "noAnswer";
-        case Code::Refused: return "refused";
-        case Code::Busy: return "busy";
-        case Code::Aborted: return "aborted";
-        case Code::NotFound: return "notFound";
-        case Code::BadValue: return "badValue";
-    }
+    for (const auto& [c, name] : kCodeNames)
+        if (c == code) return name;
     return "badValue";
 }
 
 bool CodeFromName(const std::string& name, Code* out) {
-    for (Code c : {Code::InterfaceNoAnswer, Code::NoAnswer, Code::Refused, Code::Busy, Code::Aborted, Code::NotFound,
-                   Code::BadValue})
-        if (name == CodeName(c)) {
+    for (const auto& [c, n] : kCodeNames)
+        if (name == n) {
             *out = c;
             return true;
         }

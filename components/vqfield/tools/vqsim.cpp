@@ -1,16 +1,18 @@
 // vqsim: a field of simulated VQ units served on loopback, and the commands
 // that drive a running one (docs/wire.md).
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "vqfield/apb.h"
 #include "vqfield/client.h"
 #include "vqfield/server.h"
+#include "vqfield/tool_cli.h"
 
 using namespace vqfield;
 
@@ -18,153 +20,146 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-int Usage() {
-    std::cerr << "usage:\n"
-                 "  vqsim serve [--port N] [--units K] [--rate BITS_PER_S] [--answer-timeout MS]\n"
-                 "  vqsim status [--json] [--port N]\n"
-                 "  vqsim pin SARVIK_ID [--port N]\n"
-                 "  vqsim add [--program-id ID] [--channel C] [--sarvik-id ID] [--port N]\n"
-                 "  vqsim remove SARVIK_ID [--port N]\n"
-                 "  vqsim break SARVIK_ID [--fail-image-loads N] [--busy-db N] [--silent] [--refuse-commission]\n"
-                 "                        [--drop-after BYTES] [--port N]\n"
-                 "  vqsim repair SARVIK_ID [--port N]\n"
-                 "  vqsim rate BITS_PER_S [--channel C] [--port N]\n"
-                 "  vqsim apb --program-id ID --size BYTES OUT.apb\n"
-                 "The port defaults to $VQSIM_PORT, else 7470.\n";
-    return 2;
-}
-
-struct Args {
-    std::vector<std::string> positional;
-    std::vector<std::pair<std::string, std::string>> options;
-    bool Has(const std::string& k) const {
-        for (auto& [key, v] : options)
-            if (key == k) return true;
-        return false;
-    }
-    std::string Get(const std::string& k, const std::string& def = {}) const {
-        for (auto& [key, v] : options)
-            if (key == k) return v;
-        return def;
-    }
-};
-
-const std::vector<std::string> kFlags = {"--json", "--silent", "--refuse-commission"};
-
-long long Number(const std::string& text, const char* what) {
-    try {
-        std::size_t used = 0;
-        const long long v = std::stoll(text, &used);
-        if (used == text.size()) return v;
-    } catch (...) {
-    }
-    throw FieldError(Code::BadValue, std::string("Not a number for ") + what + ": \"" + text + "\"");
-}
-
-int Port(const Args& a) {
-    const char* env = std::getenv("VQSIM_PORT");
-    return int(Number(a.Get("--port", env && *env ? env : "7470"), "--port"));
-}
-
-Client Remote(const Args& a) { return Client(Connect("tcp:127.0.0.1:" + std::to_string(Port(a)))); }
-
-int Serve(const Args& a) {
-    auto field = std::make_shared<Field>();
-    field->Populate(int(Number(a.Get("--units", "1"), "--units")));
-    Client local(ConnectInProcess(field));
-    local.SetRate(1, std::uint64_t(Number(a.Get("--rate", "0"), "--rate")));
-    if (a.Has("--answer-timeout")) local.SetAnswerTimeout(int(Number(a.Get("--answer-timeout"), "--answer-timeout")));
-    Server server(field, Port(a));
-    std::signal(SIGINT, [](int) { g_stop = 1; });
-    std::signal(SIGTERM, [](int) { g_stop = 1; });
-    std::signal(SIGPIPE, SIG_IGN);  // a client or the console going away must not stop the field
-    std::cout << "vqsim listening on 127.0.0.1:" << server.port() << std::endl;
-    for (const auto& u : local.Units()) std::cout << "unit " << u.sarvikId << " " << u.programId << std::endl;
-    while (!g_stop) pause();
-    return 0;
+Client Remote(int port) {
+    return Client(Connect("tcp:127.0.0.1:" + std::to_string(port)));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
-    const std::string cmd = argv[1];
-    Args a;
-    for (int i = 2; i < argc; ++i) {
-        std::string s = argv[i];
-        if (s.rfind("--", 0) == 0) {
-            const bool flag = std::find(kFlags.begin(), kFlags.end(), s) != kFlags.end();
-            if (!flag && i + 1 >= argc) return Usage();
-            a.options.emplace_back(s, flag ? "1" : argv[++i]);
-        } else {
-            a.positional.push_back(s);
-        }
-    }
-    auto one = [&]() -> std::string {
-        if (a.positional.size() != 1) throw FieldError(Code::BadValue, "Give one Sarvik ID.");
-        return a.positional[0];
-    };
+    CLI::App app{
+        "A field of simulated VQ units served on 127.0.0.1 (the protocol is docs/wire.md), and the\n"
+        "commands that drive a running one: press a unit's service pin, add, remove, break and\n"
+        "repair units, set a channel's bit rate, and write test application images.",
+        "vqsim"};
+    app.set_version_flag("--version", VQ_VERSION);
+    app.require_subcommand(1);
+    app.fallthrough();  // --port may come after the command
+    app.footer(
+        "Environment:\n"
+        "  VQSIM_PORT  the daemon's port when --port is not given (else 7470)\n"
+        "\n"
+        "Exit codes:\n"
+        "  0  done (serve: stopped by SIGINT or SIGTERM)\n"
+        "  1  the daemon cannot be reached or refused the command, or a file cannot be written\n"
+        "  2  wrong usage");
+    int port = 7470;
+    app.add_option("--port", port, "the daemon's TCP port on 127.0.0.1; 0 lets serve pick a free one")
+        ->envname("VQSIM_PORT")
+        ->check(CLI::Range(0, 65535));
+
+    int units = 1, answerTimeout = 0, channel = 1;
+    std::uint64_t rate = 0;
+    auto* serve = app.add_subcommand(
+        "serve", "Serve a field until killed; prints \"vqsim listening on 127.0.0.1:PORT\"");
+    serve->add_option("--units", units, "units to add, VQ-70 and VQ-71 in turn")
+        ->check(CLI::Range(0, 100000));
+    serve->add_option("--rate", rate, "bit rate of channel 1, 0 = unlimited");
+    serve->add_option("--answer-timeout", answerTimeout, "ms an absent or silent unit costs")
+        ->check(CLI::Range(1, 60000));
+
+    bool json = false;
+    auto* status = app.add_subcommand("status", "Print every unit: Sarvik ID, program ID, channel, state");
+    status->add_flag("--json", json, "print the whole status as JSON");
+
+    std::string sarvikId;
+    auto* pin = app.add_subcommand("pin", "Press a unit's service pin");
+    pin->add_option("SARVIK_ID", sarvikId, "the unit")->required();
+
+    std::string programId = kVq70ProgramId;
+    auto* add = app.add_subcommand("add", "Add a unit; prints its Sarvik ID");
+    add->add_option("--program-id", programId, "16 hex digits (default VQ-70)");
+    add->add_option("--channel", channel, "its channel")->check(CLI::Range(1, 65535));
+    add->add_option("--sarvik-id", sarvikId, "12 hex digits (default the next free)");
+
+    auto* remove = app.add_subcommand("remove", "Take a unit off the field");
+    remove->add_option("SARVIK_ID", sarvikId, "the unit")->required();
+
+    std::optional<int> failImageLoads, busyDb;
+    std::optional<std::int64_t> dropAfter;
+    bool silent = false, refuseCommission = false;
+    auto* breakCmd = app.add_subcommand("break", "Give a unit faults");
+    breakCmd->add_option("SARVIK_ID", sarvikId, "the unit")->required();
+    breakCmd->add_option("--fail-image-loads", failImageLoads, "fail this many image loads")
+        ->check(CLI::Range(0, 2147483647));
+    breakCmd->add_option("--busy-db", busyDb, "answer busy to this many database writes")
+        ->check(CLI::Range(0, 2147483647));
+    breakCmd->add_flag("--silent", silent, "answer nothing");
+    breakCmd->add_flag("--refuse-commission", refuseCommission, "refuse to be commissioned");
+    breakCmd->add_option("--drop-after", dropAfter, "drop the link once a transfer sent this many bytes")
+        ->check(CLI::Range(std::int64_t(0), std::int64_t(9223372036854775807)));
+
+    auto* repair = app.add_subcommand("repair", "Clear every fault of a unit");
+    repair->add_option("SARVIK_ID", sarvikId, "the unit")->required();
+
+    auto* rateCmd = app.add_subcommand("rate", "Set a channel's bit rate");
+    rateCmd->add_option("BITS_PER_S", rate, "0 = unlimited")->required();
+    rateCmd->add_option("--channel", channel, "the channel")->check(CLI::Range(1, 65535));
+
+    std::int64_t size = 65536;
+    std::string out;
+    auto* apb = app.add_subcommand("apb", "Write an application image (docs/apb.md) with a pattern body");
+    apb->add_option("--program-id", programId, "16 hex digits (default VQ-70)");
+    apb->add_option("--size", size, "body bytes")->check(CLI::Range(std::int64_t(1), std::int64_t(1) << 30));
+    apb->add_option("OUT.apb", out, "the file to write")->required();
+
+    if (const int rc = vqfield::ParseCommandLine(app, argc, argv); rc >= 0) return rc;
+
     try {
-        if (cmd == "serve") return Serve(a);
-        if (cmd == "status") {
-            const Json st = Remote(a).transport().Call({{"op", "status"}}, {}, nullptr, {});
-            if (a.Has("--json")) {
+        if (*serve) {
+            auto field = std::make_shared<Field>();
+            field->Populate(units);
+            Client local(ConnectInProcess(field));
+            local.SetRate(1, rate);
+            if (answerTimeout) local.SetAnswerTimeout(answerTimeout);
+            Server server(field, port);
+            std::signal(SIGINT, [](int) { g_stop = 1; });
+            std::signal(SIGTERM, [](int) { g_stop = 1; });
+            std::signal(SIGPIPE, SIG_IGN);  // a client or the console going away must not stop the field
+            std::cout << "vqsim listening on 127.0.0.1:" << server.port() << std::endl;
+            for (const auto& u : local.Units())
+                std::cout << "unit " << u.sarvikId << " " << u.programId << std::endl;
+            while (!g_stop) pause();
+        } else if (*status) {
+            const Json st = Remote(port).transport().Call({{"op", "status"}}, {}, nullptr, {});
+            if (json) {
                 std::cout << st.dump(2) << std::endl;
             } else {
                 for (const auto& u : st["units"])
                     std::printf("%s %s ch%d %s state %d\n", u["sarvikId"].get<std::string>().c_str(),
                                 u["programId"].get<std::string>().c_str(), u["channel"].get<int>(),
-                                u["configured"].get<bool>() ? "configured" : "unconfigured", u["state"].get<int>());
+                                u["configured"].get<bool>() ? "configured" : "unconfigured",
+                                u["state"].get<int>());
             }
-            return 0;
-        }
-        if (cmd == "pin") {
-            Remote(a).PressServicePin(one());
-            return 0;
-        }
-        if (cmd == "add") {
-            std::cout << Remote(a).AddUnit(a.Get("--program-id", kVq70ProgramId),
-                                           int(Number(a.Get("--channel", "1"), "--channel")), a.Get("--sarvik-id"))
-                      << std::endl;
-            return 0;
-        }
-        if (cmd == "remove") {
-            Remote(a).RemoveUnit(one());
-            return 0;
-        }
-        if (cmd == "repair") {
-            Remote(a).Repair(one());
-            return 0;
-        }
-        if (cmd == "break") {
+        } else if (*pin) {
+            Remote(port).PressServicePin(sarvikId);
+        } else if (*add) {
+            std::cout << Remote(port).AddUnit(programId, channel, sarvikId) << std::endl;
+        } else if (*remove) {
+            Remote(port).RemoveUnit(sarvikId);
+        } else if (*repair) {
+            Remote(port).Repair(sarvikId);
+        } else if (*breakCmd) {
             Json f = Json::object();
-            if (a.Has("--fail-image-loads")) f["failImageLoads"] = Number(a.Get("--fail-image-loads"), "--fail-image-loads");
-            if (a.Has("--busy-db")) f["busyDbDownloads"] = Number(a.Get("--busy-db"), "--busy-db");
-            if (a.Has("--silent")) f["silent"] = true;
-            if (a.Has("--refuse-commission")) f["refuseCommission"] = true;
-            if (a.Has("--drop-after")) f["dropAfterBytes"] = Number(a.Get("--drop-after"), "--drop-after");
-            Remote(a).Break(one(), f);
-            return 0;
+            if (failImageLoads) f["failImageLoads"] = *failImageLoads;
+            if (busyDb) f["busyDbDownloads"] = *busyDb;
+            if (silent) f["silent"] = true;
+            if (refuseCommission) f["refuseCommission"] = true;
+            if (dropAfter) f["dropAfterBytes"] = *dropAfter;
+            Remote(port).Break(sarvikId, f);
+        } else if (*rateCmd) {
+            Remote(port).SetRate(channel, rate);
+        } else if (*apb) {
+            if (!IsProgramIdText(programId))
+                throw FieldError(Code::BadValue, "Not a program ID: \"" + programId + "\"");
+            const Bytes image = MakeApb(Upper(programId), PatternBody(std::size_t(size)));
+            std::ofstream file(out, std::ios::binary);
+            file.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+            if (!file.flush()) throw FieldError(Code::BadValue, "Cannot write " + out);
         }
-        if (cmd == "rate") {
-            if (a.positional.size() != 1) return Usage();
-            Remote(a).SetRate(int(Number(a.Get("--channel", "1"), "--channel")),
-                              std::uint64_t(Number(a.positional[0], "the bit rate")));
-            return 0;
-        }
-        if (cmd == "apb") {
-            const std::string pid = a.Get("--program-id", kVq70ProgramId);
-            const long long size = Number(a.Get("--size", "65536"), "--size");
-            if (a.positional.size() != 1 || !IsProgramIdText(pid) || size <= 0) return Usage();
-            const Bytes image = MakeApb(Upper(pid), PatternBody(std::size_t(size)));
-            std::ofstream out(a.positional[0], std::ios::binary);
-            out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
-            if (!out.flush()) throw FieldError(Code::BadValue, "Cannot write " + a.positional[0]);
-            return 0;
-        }
+        return 0;
     } catch (const FieldError& e) {
         std::cerr << "vqsim: " << e.what() << " (" << CodeName(e.code()) << ")" << std::endl;
         return 1;
     }
-    return Usage();
 }

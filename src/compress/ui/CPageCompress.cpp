@@ -86,6 +86,7 @@ void CPageCompress::OnOptions() {
 void CPageCompress::OnBrowse() {
     FileDialogRequest req;
     req.open = true;
+    req.flags = kFileDlgHideReadOnly | kFileDlgOverwritePrompt;
     req.initialDir = DefaultDir();
     req.filter = QStringLiteral("Compressed Database File (*.q70);;All files (*.*)");
     req.defaultExt = QStringLiteral("q70");

@@ -18,6 +18,10 @@
 
 namespace vqfield {
 
+namespace detail {
+struct FieldState;
+}
+
 using Json = nlohmann::json;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -29,7 +33,7 @@ inline constexpr std::size_t kFrameOverhead = 16;
 std::chrono::nanoseconds WireTime(std::size_t bytes, std::uint64_t bitsPerSecond);
 
 struct CallOptions {
-    std::function<void()> progress;            // called at least every 50 ms while a call waits
+    std::function<void()> progress;             // called at least every 50 ms while a call waits
     const std::atomic<bool>* cancel = nullptr;  // set to abort the call (Code::Aborted)
 };
 
@@ -49,7 +53,8 @@ public:
     Field& operator=(const Field&) = delete;
 
     // Runs one request. `in` carries the request's bytes, `out` receives the
-    // reply's. Throws FieldError.
+    // reply's. Throws FieldError: BadValue for an unknown or missing op and for
+    // an argument of the wrong type or out of its range (docs/wire.md).
     Json Handle(const Json& request, const Bytes& in, Bytes* out, const CallOptions& opts);
 
     // Service-pin events go to every subscriber, on the thread that pressed the pin.
@@ -61,10 +66,7 @@ public:
     void Populate(int count);
 
 private:
-    struct Unit;
-    struct Transfer;
-    struct State;
-    std::shared_ptr<State> state_;
+    std::shared_ptr<detail::FieldState> state_;
 };
 
 // In-process fields, found by name ("field:NAME" endpoints).

@@ -5,8 +5,8 @@
 #include <optional>
 #include <set>
 
-#include "Site.h"
 #include "catalog.h"
+#include "ovx/site.h"
 #include "store.h"
 #include "xif.h"
 
@@ -142,7 +142,7 @@ public:
     Plan Run() {
         if (!site_.is_object()) c_.Fail("", "the site must be a JSON object");
         plan_.network = c_.Text(c_.Need(site_, "", "network"), "/network");
-        if (plan_.network.empty()) c_.Fail("/network", "the network name is empty");
+        if (const std::string why = NetworkNameFault(plan_.network); !why.empty()) c_.Fail("/network", why);
         const json& channels = c_.Array(site_, "", "channels");
         std::set<int> ids;
         for (std::size_t i = 0; i < channels.size(); ++i) {
@@ -164,6 +164,8 @@ public:
         for (auto& d : plan_.devices)
             if (!d.home.empty() && !PathExists(plan_.subsystems, d.home))
                 c_.Fail(d.at + "/home", "no subsystem \"" + d.home + "\" in this site");
+        if (plan_.host && !plan_.host->home.empty() && !PathExists(plan_.subsystems, plan_.host->home))
+            c_.Fail("/host/home", "no subsystem \"" + plan_.host->home + "\" in this site");
         return std::move(plan_);
     }
 
@@ -250,7 +252,8 @@ private:
         if (d.programId.empty()) c_.Fail(p, "a device needs a \"program_id\" or a \"template\"");
         if (e.contains("location")) {
             d.location = c_.Text(e["location"], p + "/location");
-            if (d.location.size() > 6) c_.Fail(p + "/location", "a location has at most 6 characters");
+            // The unit's location record holds 6 bytes: a letter beyond ASCII takes 2 to 4 of them.
+            if (d.location.size() > 6) c_.Fail(p + "/location", "a location has at most 6 bytes");
         }
         if (e.contains("channel")) d.channelId = c_.Int(e["channel"], p + "/channel");
         if (e.contains("sarvik_id")) {
@@ -316,24 +319,23 @@ private:
             for (const char* builtin : {"all", "discovered"})
                 if (Lower(out.name) == builtin)
                     c_.Fail(p + "/name", "\"" + out.name + "\" is a built-in subsystem");
-        const json& devs = c_.Array(s, p, "devices");
-        for (std::size_t k = 0; k < devs.size(); ++k) {
-            const std::string q = p + "/devices/" + std::to_string(k);
-            const std::string name =
-                IsReference(devs[k]) ? RefName(devs[k], q) : devs[k]["name"].get<std::string>();
-            if (!plan_.deviceIndex.count(Lower(name)))
-                c_.Fail(q, "no device named \"" + name + "\" is defined");
-            out.devices.push_back(Lower(name));
-        }
-        const json& routers = c_.Array(s, p, "routers");
-        for (std::size_t k = 0; k < routers.size(); ++k) {
-            const std::string q = p + "/routers/" + std::to_string(k);
-            const std::string name =
-                IsReference(routers[k]) ? RefName(routers[k], q) : routers[k]["name"].get<std::string>();
-            if (!plan_.routerIndex.count(Lower(name)))
-                c_.Fail(q, "no router named \"" + name + "\" is defined");
-            out.routers.push_back(Lower(name));
-        }
+        // Each entry lists a device or router defined somewhere in the file.
+        auto members = [&](const char* key, const std::map<std::string, std::size_t>& index,
+                           const char* kind) {
+            std::vector<std::string> names;
+            const json& list = c_.Array(s, p, key);
+            for (std::size_t k = 0; k < list.size(); ++k) {
+                const std::string q = p + "/" + key + "/" + std::to_string(k);
+                const std::string name =
+                    IsReference(list[k]) ? RefName(list[k], q) : list[k]["name"].get<std::string>();
+                if (!index.count(Lower(name)))
+                    c_.Fail(q, std::string("no ") + kind + " named \"" + name + "\" is defined");
+                names.push_back(Lower(name));
+            }
+            return names;
+        };
+        out.devices = members("devices", plan_.deviceIndex, "device");
+        out.routers = members("routers", plan_.routerIndex, "router");
         const json& subs = c_.Array(s, p, "subsystems");
         for (std::size_t i = 0; i < subs.size(); ++i)
             out.children.push_back(Sub(subs[i], p + "/subsystems/" + std::to_string(i), out.children));
@@ -428,17 +430,84 @@ void Write(Store& s, const Plan& plan, const ImportOptions& options) {
 
 }  // namespace
 
-std::string ImportSite(const std::string& sitePath, const ImportOptions& options) {
+std::string NetworkNameFault(const std::string& name) {
+    if (name.empty()) return "the network name is empty";
+    if (name == "." || name == "..") return "\"" + name + "\" cannot name a network";
+    if (name.size() > 255) return "a network name has at most 255 bytes";
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\') return "a network name cannot hold a path separator";
+        if (u == 0) return "a network name cannot hold a NUL";
+        if (u < 0x20 || u == 0x7f) return "a network name cannot hold a control character";
+    }
+    return {};
+}
+
+namespace {
+
+json ReadSite(const std::string& sitePath) {
+    std::error_code ec;
+    if (fs::is_directory(sitePath, ec)) throw SiteError(sitePath + ": this is a folder, not a site file");
     std::ifstream in(sitePath, std::ios::binary);
     if (!in) throw SiteError(sitePath + ": cannot open the file");
-    json site;
     try {
-        site = json::parse(in);
-    } catch (const json::parse_error& e) {
+        return json::parse(in);
+    } catch (const json::exception& e) {
         throw SiteError(sitePath + ": not valid JSON: " + e.what());
     }
-    Plan plan = Planner(site, sitePath).Run();
+}
+
+// The database and the side files SQLite may leave beside it.
+void RemoveDatabase(const fs::path& db) {
+    std::error_code ec;
+    for (const char* side : {"", "-journal", "-wal", "-shm"}) fs::remove(fs::path(db.string() + side), ec);
+}
+
+// Builds the database under a temporary name in `folder` and renames it
+// into place; on any failure leaves nothing of it behind.
+void BuildDatabase(const std::string& sitePath, const Plan& plan, const ImportOptions& options,
+                   const fs::path& folder) {
+    const fs::path db = folder / kDbFileName;
+    const fs::path tmp = folder / (std::string(kDbFileName) + ".new");
+    RemoveDatabase(tmp);
+    struct Leftover {  // the temporary goes, however the build ends, unless renamed into place
+        fs::path path;
+        ~Leftover() { RemoveDatabase(path); }
+    } leftover{tmp};
+    try {
+        {
+            Store::Create(tmp.string(), false);
+            Store store(tmp.string(), {});
+            store.Begin();
+            Write(store, plan, options);
+            store.Commit();
+        }  // closed here: the write-ahead log is folded in and removed
+        std::error_code ec;
+        fs::rename(tmp, db, ec);
+        if (ec) throw SiteError(sitePath + ": cannot place the database in " + folder.string());
+    } catch (const SiteError&) {
+        throw;
+    } catch (const ovx::Error& e) {
+        throw SiteError(sitePath + ": " + e.description());
+    } catch (const std::exception& e) {
+        throw SiteError(sitePath + ": cannot write the database: " + e.what());
+    }  // anything else (a callback's own exception) goes on as it is
+}
+
+}  // namespace
+
+std::string ImportSite(const std::string& sitePath, const ImportOptions& options) {
+    const json site = ReadSite(sitePath);
+    Plan plan;
+    try {
+        plan = Planner(site, sitePath).Run();
+    } catch (const json::exception& e) {  // a shape the checks above did not foresee
+        throw SiteError(sitePath + ": at /: " + e.what());
+    }
     const std::string name = options.nameOverride.empty() ? plan.network : options.nameOverride;
+    if (const std::string why = NetworkNameFault(name); !why.empty())
+        throw SiteError(sitePath + ": at /network: " + why +
+                        (options.nameOverride.empty() ? "" : " (--name)"));
 
     const std::string data = options.dataFolder.empty() ? DefaultDataFolder() : options.dataFolder;
     auto catalog = ReadCatalog(data);
@@ -448,32 +517,39 @@ std::string ImportSite(const std::string& sitePath, const ImportOptions& options
     const fs::path folder =
         options.folder.empty() ? fs::path(data) / "networks" / name : fs::path(options.folder);
     const fs::path db = folder / kDbFileName;
-    if (fs::exists(db))
-        throw SiteError(sitePath + ": the folder " + folder.string() + " already holds a network database");
     std::error_code ec;
+    if (fs::exists(db, ec))
+        throw SiteError(sitePath + ": the folder " + folder.string() + " already holds a network database");
+    // The folders this import makes, deepest last, to take away again on failure.
+    std::vector<fs::path> made;
+    for (fs::path p = fs::absolute(folder, ec).lexically_normal(); !p.empty() && !fs::exists(p, ec);
+         p = p.parent_path()) {
+        made.insert(made.begin(), p);
+        if (p == p.parent_path()) break;
+    }
+    auto undoFolders = [&] {
+        for (auto it = made.rbegin(); it != made.rend(); ++it) fs::remove(*it, ec);  // only when empty
+    };
     fs::create_directories(folder, ec);
-    if (!fs::is_directory(folder))
+    if (!fs::is_directory(folder, ec)) {
+        undoFolders();
         throw SiteError(sitePath + ": cannot create the folder " + folder.string());
-
-    // Built under a temporary name and renamed when complete: a killed
-    // import leaves no database and no registration behind.
-    const fs::path tmp = folder / (std::string(kDbFileName) + ".new");
-    fs::remove(tmp, ec);
-    fs::remove(fs::path(tmp.string() + "-journal"), ec);
+    }
     try {
-        Store::Create(tmp.string(), false);
-        Store store(tmp.string(), {});
-        store.Begin();
-        Write(store, plan, options);
-        store.Commit();
+        BuildDatabase(sitePath, plan, options, folder);
+    } catch (...) {
+        undoFolders();
+        throw;
+    }
+    // Registered last; a network that cannot be registered is not left in place.
+    catalog.push_back({name, fs::absolute(folder).lexically_normal().string()});
+    try {
+        WriteCatalog(data, catalog);
     } catch (const ovx::Error& e) {
-        fs::remove(tmp, ec);
+        RemoveDatabase(db);
+        undoFolders();
         throw SiteError(sitePath + ": " + e.description());
     }
-    fs::rename(tmp, db, ec);
-    if (ec) throw SiteError(sitePath + ": cannot place the database in " + folder.string());
-    catalog.push_back({name, fs::absolute(folder).lexically_normal().string()});
-    WriteCatalog(data, catalog);
     return name;
 }
 

@@ -4,8 +4,8 @@
 #include <set>
 #include <sstream>
 
-#include "Site.h"
 #include "catalog.h"
+#include "ovx/site.h"
 #include "store.h"
 
 namespace ovxsite {
@@ -161,36 +161,37 @@ std::string ShowNetwork(const std::string& dataFolder, const std::string& networ
     auto store = OpenStore(dataFolder, network);
     Store& s = *store;
     std::ostringstream out;
-    out << "Network " << network << " (" << folder << ")\n";
+    const auto P = Printable;  // names cannot break the lines or reach the terminal raw
+    out << "Network " << P(network) << " (" << P(folder) << ")\n";
     out << "Channels:";
-    for (const auto& c : s.Channels()) out << " " << c.id << " \"" << c.name << "\"";
+    for (const auto& c : s.Channels()) out << " " << c.id << " \"" << P(c.name) << "\"";
     out << "\n";
     if (const DeviceRec* host = s.Device(s.HostHandle()))
-        out << "Host: " << host->name << " [" << host->handle << "]\n";
+        out << "Host: " << P(host->name) << " [" << host->handle << "]\n";
     for (const auto& t : s.Templates())
-        out << "Template " << t.name << " " << t.programId << " (" << t.nvs.size() << " NVs, " << t.cps.size()
-            << " CPs)\n";
+        out << "Template " << P(t.name) << " " << t.programId << " (" << t.nvs.size() << " NVs, "
+            << t.cps.size() << " CPs)\n";
     std::function<void(std::int32_t, int)> sub = [&](std::int32_t h, int depth) {
         auto* r = s.Subsystem(h);
         const std::string pad(static_cast<std::size_t>(depth) * 2, ' ');
-        out << pad << r->name << " [" << r->handle << "]\n";
+        out << pad << P(r->name) << " [" << r->handle << "]\n";
         const auto& devices = h == kAllHandle ? s.AllDevices() : r->devices;
         for (auto d : devices) {
             const DeviceRec* dr = s.Device(d);
-            out << pad << "  device " << dr->name << " [" << dr->handle << "] " << dr->programId
+            out << pad << "  device " << P(dr->name) << " [" << dr->handle << "] " << dr->programId
                 << " channel " << dr->channelId;
-            if (!dr->location.empty()) out << " location \"" << dr->location << "\"";
+            if (!dr->location.empty()) out << " location \"" << P(dr->location) << "\"";
             for (const auto& [k, e] : dr->ext) {
-                out << " " << e.key << "=";
+                out << " " << P(e.key) << "=";
                 if (auto i = std::get_if<std::int32_t>(&e.value)) out << *i;
-                if (auto t = std::get_if<std::string>(&e.value)) out << "\"" << *t << "\"";
+                if (auto t = std::get_if<std::string>(&e.value)) out << "\"" << P(*t) << "\"";
             }
             out << "\n";
         }
         const auto& routers = h == kAllHandle ? s.AllRouters() : r->routers;
         for (auto rh : routers) {
             const RouterRec* rr = s.Router(rh);
-            out << pad << "  router " << rr->name << " [" << rr->handle << "] channels " << rr->nearChannel
+            out << pad << "  router " << P(rr->name) << " [" << rr->handle << "] channels " << rr->nearChannel
                 << " > " << rr->farChannel << "\n";
         }
         for (auto c : r->children) sub(c, depth + 1);
