@@ -112,6 +112,22 @@ TEST_F(VqtoolLoad, EveryVqLoadedExitsZero) {
     EXPECT_TRUE(log.contains("************************* End Loading\r\n"));
 }
 
+TEST_F(VqtoolLoad, DiscoverLoadsTheUnconfiguredVqsOfTheInterface) {
+    QStringList args = Args({});
+    args.removeLast();  // "--sarvik"
+    ASSERT_EQ(Run(args << "--discover"), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("Discovered VQ: 04A1B2C3D401")) << err.toStdString();
+    const QJsonArray vqs = Report();
+    ASSERT_EQ(vqs.size(), 2);
+    QStringList ids;
+    for (const auto& v : vqs) {
+        ids << v.toObject().value("sarvikId").toString();
+        EXPECT_EQ(v.toObject().value("outcome").toString(), "loaded");
+    }
+    ids.sort();
+    EXPECT_EQ(ids, (QStringList{"04A1B2C3D401", "04A1B2C3D402"}));
+}
+
 TEST_F(VqtoolLoad, AFailedVqIsNamedAndExitsOne) {
     ASSERT_EQ(Run(Args({"04A1B2C3D401", "0000000000AA"})), 1) << err.toStdString();
     const int at = out.indexOf("The following VQs failed. Press Wink Failed to find out which ones failed.");
@@ -139,6 +155,8 @@ TEST_F(VqtoolLoad, UsageAndSetUpMistakesExitTwo) {
         {QStringList(Args({"04A1B2C3D401"})).replaceInStrings(Path("files/app.apb"), Path("files/none.apb")),
          "no such file"},
         {QStringList(Args({"04A1B2C3D401"})).replaceInStrings("VQNET1", "NONE"), "interface \"NONE\""},
+        {QStringList(Args({})).mid(0, Args({}).size() - 1), "--sarvik or --discover is required"},
+        {Args({"04A1B2C3D401"}) << "--discover", "excludes"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Run(c.args), 2) << c.said;

@@ -142,12 +142,16 @@ int ParseCommandLine(int argc, const char* const* argv, ToolCommand& command) {
     load->add_option("--option", option,
                      "the main option: 0 compress and load, 1 load database (default), 2 application only")
         ->check(CLI::Range(0, 2));
-    load->add_option("--sarvik", sarvikIds,
-                     "the Sarvik IDs of the VQs, in loading order (12 characters each)")
-        ->required()
-        ->check(SarvikIdText())
-        ->allow_extra_args(true)
-        ->take_all();
+    bool discover = false;
+    CLI::Option* sarvikOption =
+        load->add_option("--sarvik", sarvikIds,
+                         "the Sarvik IDs of the VQs, in loading order (12 characters each)")
+            ->check(SarvikIdText())
+            ->allow_extra_args(true)
+            ->take_all();
+    load->add_flag("--discover", discover,
+                   "load the unconfigured VQs found on the interface, as the batch page finds them")
+        ->excludes(sarvikOption);
     load->add_option("--json", json, "also write one record per VQ to this file");
     app.require_subcommand(0, 1);
 
@@ -169,6 +173,10 @@ int ParseCommandLine(int argc, const char* const* argv, ToolCommand& command) {
             Complain("--database and --event-list are needed unless --option 2");
             return kExitUsage;
         }
+        if (sarvikIds.empty() && !discover) {
+            Complain("--sarvik or --discover is required");
+            return kExitUsage;
+        }
         if (option == 2 && image.empty()) {
             Complain("--option 2 loads the application image only: --image is needed");
             return kExitUsage;
@@ -183,6 +191,7 @@ int ParseCommandLine(int argc, const char* const* argv, ToolCommand& command) {
         l.program = Absolute(program);
         l.option = option;
         for (const std::string& id : sarvikIds) l.sarvikIds << FromLocal(id);
+        l.discover = discover;
         l.json = Absolute(json);
         return -1;
     }

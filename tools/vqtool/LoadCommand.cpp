@@ -95,10 +95,22 @@ int RunLoad(const LoadArgs& args, const std::string& dataFolder) {
         return kExitInterrupted;
     }
 
+    QStringList sarvikIds = args.sarvikIds;
+    if (args.discover) {
+        sarvikIds = context.DiscoverUnconfiguredDevices();
+        if (sarvikIds.isEmpty()) {
+            Complain(QStringLiteral("no unconfigured VQ was found on the interface \"%1\"").arg(args.interfaceName));
+            context.CloseAllDatabases();
+            return kExitUsage;
+        }
+        // Said on stderr: stdout holds only what the load page's log shows.
+        for (const QString& id : sarvikIds) std::fprintf(stderr, "Discovered VQ: %s\n", id.toUtf8().constData());
+    }
+
     LoadRequest request;
     request.mainOption = args.option;
-    request.sarvikIds = args.sarvikIds;
-    request.vqCount = int(args.sarvikIds.size());
+    request.sarvikIds = sarvikIds;
+    request.vqCount = int(sarvikIds.size());
     request.loadImage = !args.image.isEmpty();
     request.imagePath = args.image;
     request.databasePath = args.database;
