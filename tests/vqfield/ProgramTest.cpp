@@ -9,32 +9,14 @@
 #include <string>
 
 #include "FieldFixture.h"
-#include "qpicg/compiler.h"
 #include "vqfield/apb.h"
 
 using namespace vqfield;
 using vqtest::CodeOf;
+using vqtest::Compiled;
 using vqtest::FieldTest;
 
 namespace {
-
-// The bytes the load sends for a compiled program: the .x file's digit
-// pairs decoded, plus the zero byte it always adds.
-Bytes Compiled(const std::string& source) {
-    static const qpicg::TypeSet types = [] {
-        const char* src = std::getenv("VQ_SOURCE_DIR");
-        qpicg::TypeSet t;
-        qpicg::Diagnostic error;
-        if (!qpicg::LoadTypeFolder(std::string(src ? src : VQFIELD_SOURCE_DIR) + "/demo/types", &t, &error))
-            throw std::runtime_error(error.Text());
-        return t;
-    }();
-    const qpicg::CompileResult r = qpicg::Compile(source, "test.qpl", types);
-    if (!r.ok) throw std::runtime_error(r.error.Text());
-    auto bytes = qpx::FromHex(qpx::ToHex(qpx::Encode(r.program)));
-    bytes->push_back(0);
-    return *bytes;
-}
 
 // Counts devices found, raises an alarm after three, and reports a device
 // that stays missing for two seconds.
