@@ -9,12 +9,14 @@ bash "$root/scripts/build.sh"
 build=${VQ_BUILD_DIR:-$root/build}
 home=${VQ_DEMO_HOME:-$HOME/.local/share/vaquor-demo}
 
-mkdir -p "$home/Vq/CompressedDB" "$home/Vq/EventList" "$home/Vq/IntProg" "$home/bin" "$home/ovx"
+mkdir -p "$home/Vq/CompressedDB" "$home/Vq/EventList" "$home/Vq/IntProg" "$home/bin" "$home/types" "$home/ovx"
 # Sample files the demo ships; existing copies (perhaps edited) stay.
 if [ -d "$root/demo/Import" ]; then cp -rn "$root/demo/Import" "$home/"; fi
-for d in Vq bin; do
+for d in Vq bin types; do
     if [ -d "$root/demo/$d" ]; then cp -rn "$root/demo/$d/." "$home/$d/"; fi
 done
+# The program compiler's plug-in, as built (replacing an older build).
+if [ -f "$build/bin/libqpicg.so" ]; then cp -f "$build/bin/libqpicg.so" "$home/bin/"; fi
 export TESSARIN_PATH="$home"
 export OVX_HOME="$home/ovx"
 

@@ -1,5 +1,6 @@
 #include "context/SetupContext.h"
 
+#include "load/CompileProgram.h"
 #include "util/Prompter.h"
 
 CSetupContext* g_pContext = nullptr;
@@ -59,4 +60,8 @@ void CSetupContext::DisarmServicePinCapture() {
 void CSetupContext::OnServicePinEvent(const ovx::ServicePinEvent& e) {
     if (!m_servicePinArmed || !m_pfnServicePin) return;
     m_pfnServicePin(QString::fromStdString(e.sarvikId), QString::fromStdString(e.programId));
+}
+
+int CSetupContext::CompileInterpretedProgram(const QString& sourcePath) {
+    return CompileProgram(sourcePath);
 }

@@ -25,6 +25,7 @@ struct CWizardChoices {
     bool loadImage = false;
     QString imagePath;      // the application image, when loadImage
     QString programPath;    // the interpreted program source ("-i")
+    QString programCompiled;  // the program compiled from it (".x"), what the load sends
     QStringList sarvikIds;  // the batch, in order
     int vqCount = 1;        // VQs to load
 };

@@ -3,11 +3,14 @@
 // on show is filled in as a user would, so that the real pages let the walk
 // go on: the plant's three hierarchies on the subsystem page (what the page
 // pre-fills), a file name on the compression page (and "No" to viewing the
-// log after success), an existing compressed file on the get-file page.
+// log after success), an existing compressed file on the get-file page, no
+// application image where it is a choice and an image file where it is not.
 #pragma once
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QString>
@@ -18,8 +21,10 @@
 #include "app/MainWizard.h"
 #include "compress/ui/CPageCompress.h"
 #include "compress/ui/CPageSelectSubsys.h"
+#include "load/ui/CPageAppImage.h"
 #include "pages/CPageGetFile.h"
 #include "pages/CPageMain.h"
+#include "util/InstallDir.h"
 #include "util/Prompter.h"
 
 namespace wizard_driver {
@@ -95,6 +100,20 @@ inline void FillPageForNext(CMainWizard& w, ScriptedPrompter& prompter, const QS
         case kPageGetFile:
             w.m_pageGetFile->m_combo->setEditText(compressedFile);
             break;
+        case kPageAppImage: {
+            CPageAppImage& page = *w.m_pageAppImage;
+            if (!page.m_checkLoad->isHidden()) {
+                if (page.m_checkLoad->isChecked()) page.m_checkLoad->click();
+                break;
+            }
+            QString dir;
+            if (!GetInstallDir(dir)) break;
+            const QString image = dir + QStringLiteral("/Vq/walk.apb");
+            QFile f(image);
+            if (f.open(QIODevice::WriteOnly)) f.write("apb");
+            page.m_comboImage->setEditText(QDir::toNativeSeparators(image));
+            break;
+        }
         default:
             break;
     }

@@ -1,16 +1,19 @@
 #include "load/ui/CPageAppImage.h"
 
+#include <QDir>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "app/MainWizard.h"
 #include "app/PageControls.h"
 #include "app/SetupApp.h"
+#include "context/SetupContext.h"
+#include "load/AppImageRules.h"
+#include "util/FileDialog.h"
+#include "util/Paths.h"
 
 CPageAppImage::CPageAppImage() : CSysColorPropertyPage(kPageAppImage) {
-    m_prompt =
-        AddPrompt(QStringLiteral("Choose whether to load an application image to the VQ. If you choose to "
-                                 "load, enter the file path of the .apb file."));
+    m_prompt = AddPrompt(kAppImagePrompt);
     auto* imageGroup = new QGroupBox(QStringLiteral("Application Image"), this);
     imageGroup->setObjectName(QStringLiteral("groupImage"));
     auto* iv = new QVBoxLayout(imageGroup);
@@ -34,11 +37,115 @@ CPageAppImage::CPageAppImage() : CSysColorPropertyPage(kPageAppImage) {
     prow->addWidget(m_btnBrowseProgram);
     Body()->addWidget(m_groupProgram);
     Body()->addStretch(1);
+
+    connect(m_checkLoad, &QCheckBox::clicked, this, &CPageAppImage::OnCheckLoad);
+    connect(m_btnBrowseImage, &QPushButton::clicked, this, &CPageAppImage::OnBrowseImage);
+    connect(m_btnBrowseProgram, &QPushButton::clicked, this, &CPageAppImage::OnBrowseProgram);
+}
+
+void CPageAppImage::ApplyCheckRule() {
+    const bool on = m_checkLoad->isChecked();
+    m_comboImage->setEnabled(on);
+    m_btnBrowseImage->setEnabled(on);
+}
+
+void CPageAppImage::ShowProgramGroup(bool shown) {
+    // The group holds the combo box and its Browse button.
+    m_groupProgram->setVisible(shown);
+    if (!shown) return;
+    m_comboProgram->setFocus();
+    const QStringList items = ProgramHistory();
+    m_comboProgram->clear();
+    m_comboProgram->addItems(items);
+    if (!items.isEmpty()) m_comboProgram->setCurrentIndex(0);
 }
 
 void CPageAppImage::OnInitDialog() {
     CSysColorPropertyPage::OnInitDialog();
-    // Only with "-i", and not when only the application image is loaded.
-    const bool program = TheApp().m_bInterpretedProgram && Choices().mainOption != kOptionLoadApplicationOnly;
-    m_groupProgram->setVisible(program);
+    m_checkLoad->setChecked(StoredLoadImage());
+    ApplyCheckRule();
+    const QStringList items = StartImageList();
+    m_comboImage->clear();
+    m_comboImage->addItems(items);
+    if (!items.isEmpty()) m_comboImage->setCurrentIndex(0);
+}
+
+bool CPageAppImage::OnSetActive() {
+    const int option = Choices().mainOption;
+    const bool imageOnly = option == kOptionLoadApplicationOnly;
+    const bool checked = imageOnly || StoredLoadImage();
+    const AppImageControls c = AppImageControlsFor(option, TheApp().m_bInterpretedProgram, checked);
+    m_prompt->setText(c.prompt);
+    m_checkLoad->setVisible(c.checkVisible);
+    m_checkLoad->setChecked(checked);
+    ApplyCheckRule();
+    if (imageOnly) m_comboImage->setFocus();
+    ShowProgramGroup(c.programVisible);
+    return CSysColorPropertyPage::OnSetActive();
+}
+
+void CPageAppImage::OnCheckLoad() {
+    ApplyCheckRule();
+    if (m_checkLoad->isChecked()) m_comboImage->setFocus();
+}
+
+void CPageAppImage::OnBrowseImage() {
+    FileDialogRequest req;
+    req.open = true;
+    req.flags = kFileDlgHideReadOnly | kFileDlgFileMustExist;
+    req.defaultExt = QStringLiteral("apb");
+    req.filter = QStringLiteral("Application Image File (*.apb);;All files (*.*)");
+    QString dir = NewestImageFolder();
+    req.initialDir = dir;
+    const auto chosen = FileDialog().Run(req);
+    if (!chosen) return;
+    m_strImage = QDir::toNativeSeparators(*chosen);
+    if (!dir.isEmpty()) ResolveFileName(m_strImage, dir, kAppImageExt, false);
+    m_comboImage->setEditText(m_strImage);
+}
+
+void CPageAppImage::OnBrowseProgram() {
+    FileDialogRequest req;
+    req.open = true;
+    req.flags = kFileDlgHideReadOnly | kFileDlgFileMustExist;
+    req.defaultExt = QStringLiteral("qpl");
+    req.filter = QStringLiteral("Interpreted Program Source File (*.qpl);;All files (*.*)");
+    QString dir;
+    PrefixInstallDir(dir, IntProgRelativeDir());
+    req.initialDir = dir;
+    const auto chosen = FileDialog().Run(req);
+    if (!chosen) return;
+    m_strProgram = QDir::toNativeSeparators(*chosen);
+    if (!dir.isEmpty()) ResolveFileName(m_strProgram, dir, kProgramSourceExt, false);
+    m_comboProgram->setEditText(m_strProgram);
+}
+
+int CPageAppImage::OnWizardNext() {
+    m_strImage = m_comboImage->currentText();
+    m_strProgram = m_comboProgram->currentText();
+    m_bLoadImage = m_checkLoad->isChecked();
+
+    AppImageNextRequest request;
+    request.mainOption = Choices().mainOption;
+    request.interpretedProgram = TheApp().m_bInterpretedProgram;
+    request.loadChecked = m_bLoadImage;
+    request.imageText = m_strImage;
+    request.programText = m_strProgram;
+    CSetupContext* context = Context();
+    const AppImageNextResult r = AppImageNext(request, [context](const QString& source) {
+        return context ? context->CompileInterpretedProgram(source) : CompileProgram(source);
+    });
+
+    CWizardChoices& choices = Choices();
+    choices.loadImage = r.loadImage;
+    if (!r.imagePath.isEmpty()) choices.imagePath = r.imagePath;
+    if (!r.program.source.isEmpty()) m_program = r.program;
+    if (r.compiled) {
+        choices.programPath = r.program.source;
+        choices.programCompiled = r.program.compiled;
+    }
+    if (r.focus == AppImageFocus::Image) m_comboImage->setFocus();
+    if (r.focus == AppImageFocus::Program) m_comboProgram->setFocus();
+    if (r.proceed && Sheet()) Sheet()->GoToPage(PageId(), true);
+    return -1;
 }

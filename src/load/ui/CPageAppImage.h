@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/SysColorDialog.h"
+#include "load/CompileProgram.h"
 
 class QCheckBox;
 class QComboBox;
@@ -14,15 +15,28 @@ class CPageAppImage : public CSysColorPropertyPage {
 public:
     CPageAppImage();
     void OnInitDialog() override;
+    bool OnSetActive() override;
+    int OnWizardNext() override;
 
-    QComboBox* m_comboImage;     // 1008
-    QComboBox* m_comboProgram;   // 1033
+    void OnCheckLoad();
+    void OnBrowseImage();
+    void OnBrowseProgram();
+
+    QComboBox* m_comboImage;    // 1008
+    QComboBox* m_comboProgram;  // 1033
     QString m_strImage;
-    bool m_bLoadImage = false;   // 1004
+    bool m_bLoadImage = false;  // 1004
     QString m_strProgram;
+    // The files of the program compiled by the last Next.
+    ProgramFiles m_program;
     QLabel* m_prompt;
-    QCheckBox* m_checkLoad;      // 1004
+    QCheckBox* m_checkLoad;           // 1004
     QPushButton* m_btnBrowseImage;    // 1031
     QGroupBox* m_groupProgram;        // 1017
     QPushButton* m_btnBrowseProgram;  // 1034
+
+private:
+    // Enables the image controls exactly when the check box is set.
+    void ApplyCheckRule();
+    void ShowProgramGroup(bool shown);
 };
