@@ -128,7 +128,7 @@ TEST_P(ProgramTest, CompiledProgramRunsOnTheUnitsEvents) {
     EXPECT_EQ(st["recentOutputs"].back()["event"], 110);
     EXPECT_EQ(st["lastEvent"], (Json{{"kind", "timer"}, {"code", 0}, {"handled", true}}));
     EXPECT_GE(st["clockMs"].get<std::int64_t>(), 2500);
-    EXPECT_EQ(st["faultCount"], 0);
+    EXPECT_EQ(st["faults"], 0);
 }
 
 TEST_P(ProgramTest, MalformedProgramIsRefusedAndTheOldOneKept) {
@@ -200,7 +200,7 @@ when timer 5 { ticks += 1; start timer 5 after 1; }
     EXPECT_TRUE(client_->RaiseEvent(id, 1));
     Json st = State(id);
     EXPECT_GT(st["variables"]["spins"].get<int>(), 0);  // what it stored before the cut stays
-    EXPECT_EQ(st["faultCount"], 1);
+    EXPECT_EQ(st["faults"], 1);
     EXPECT_NE(st["lastFault"].get<std::string>().find("step limit"), std::string::npos);
 
     EXPECT_TRUE(client_->RaiseEvent(id, 2));

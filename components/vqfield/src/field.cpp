@@ -115,7 +115,6 @@ Json ProgramJson(const Unit& u) {
     if (!st.is_object()) st = Json::object();
     st["empty"] = u.machine->program().Empty();
     st["clockMs"] = u.machine->now();
-    st["faultCount"] = u.machine->faults();
     return st;
 }
 

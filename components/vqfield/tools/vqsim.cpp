@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
                         std::printf(" program: %llu events handled, %llu outputs, %llu faults\n",
                                     (unsigned long long)p.value("eventsHandled", 0ull),
                                     (unsigned long long)p.value("outputsSent", 0ull),
-                                    (unsigned long long)p.value("faultCount", 0ull));
+                                    (unsigned long long)p.value("faults", 0ull));
                     else
                         std::printf(" no program\n");
                 }
