@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 60000));
 
     bool json = false;
-    auto* status = app.add_subcommand("status", "Print every unit: Sarvik ID, program ID, channel, state");
+    auto* status = app.add_subcommand(
+        "status", "Print every unit: Sarvik ID, program ID, channel, state, its program's counts");
     status->add_flag("--json", json, "print the whole status as JSON");
 
     std::string sarvikId;
