@@ -44,7 +44,21 @@ public:
     int CommissionDevice(int i, CLog* log);
     int LoadDeviceContents(const QString& dbPath, const QString& eventListPath, int i, CLog* log,
                            bool useOwnProgram, const QString& programPath);
+    // Throws the object server's error.
+    void SetNodeObjectEnabled(const ovx::Ptr<ovx::AppDevice>& device, bool enable);
+    int SendEventList(const QString& eventListPath, CLog* log, int i);
+    int SendInterpretedProgram(const QString& programPath, CLog* log, int i);
+    int SendDefaultInterpretedProgram(CLog* log, int i);
+    // The error line that the last failing load step wrote (empty after a
+    // step that did not fail with a line of its own).
+    QString m_lastLoadError;
 
+protected:
+    // The load-mode tail of OpenSystem: the VQ subsystem, the removal of old
+    // devices, the host ID and the load preparation.
+    int OnLoadSystemOpened() override;
+
+public:
     // ---- interpreted program
     int CompileInterpretedProgram(const QString& sourcePath);
 

@@ -134,11 +134,8 @@ int CDatabaseAccess::OpenSystem(const QString& interfaceName, int loadMode) {
         return kDbOpenSystemFailed;
     }
 
-    if (loadMode == 0) return kDbOk;
-    // >>> Load side: the load setup continues here (the VQ subsystem, removal
-    // of old devices, the fixed system value); its failures return
-    // kVqSubsystemFailed.
-    return kDbOk;
+    if (loadMode != 1) return kDbOk;
+    return OnLoadSystemOpened();
 }
 
 void CDatabaseAccess::CloseAllDatabases() {

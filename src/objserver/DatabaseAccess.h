@@ -50,5 +50,8 @@ public:
     QString m_interfaceName;  // the network interface the load side opened on
 
 protected:
-    ~CDatabaseAccess() = default;
+    virtual ~CDatabaseAccess() = default;
+    // Runs at the end of OpenSystem in load mode 1, once the system is open;
+    // the wizard context builds the load side's structure here.
+    virtual int OnLoadSystemOpened() { return kDbOk; }
 };

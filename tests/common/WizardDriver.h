@@ -3,14 +3,20 @@
 // on show is filled in as a user would, so that the real pages let the walk
 // go on: the plant's three hierarchies on the subsystem page (what the page
 // pre-fills), a file name on the compression page (and "No" to viewing the
-// log after success), an existing compressed file on the get-file page, no
-// application image where it is a choice and an image file where it is not.
+// log after success), an existing compressed file on the get-file page, the
+// demo's interface, external interface file and event list on the load
+// options page, no application image where it is a choice and an image file
+// where it is not, and a VQ on the batch page when discovery found none.
 #pragma once
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QString>
@@ -22,6 +28,8 @@
 #include "compress/ui/CPageCompress.h"
 #include "compress/ui/CPageSelectSubsys.h"
 #include "load/ui/CPageAppImage.h"
+#include "load/ui/CPageBatch.h"
+#include "load/ui/CPageLoadOption.h"
 #include "pages/CPageGetFile.h"
 #include "pages/CPageMain.h"
 #include "util/InstallDir.h"
@@ -63,9 +71,29 @@ inline QStringList ListedSubsystems(const CPageSelectSubsys& page) {
     return rows;
 }
 
-// Imports the demo site into dataFolder; returns the error text, empty on success.
+inline QString DemoPath(const QString& relative) {
+    return QString::fromLocal8Bit(qgetenv("VQ_SOURCE_DIR")) + QStringLiteral("/demo/") + relative;
+}
+
+// Copies a demo folder's files into the same place under target, keeping
+// files that are there already.
+inline void CopyDemoFolder(const QString& relative, const QString& target) {
+    const QString from = DemoPath(relative);
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString to = target + QLatin1Char('/') + relative + file.mid(from.size());
+        QDir().mkpath(QFileInfo(to).path());
+        QFile::copy(file, to);
+    }
+}
+
+// Imports the demo site into dataFolder, with the demo's network interfaces
+// (VQNET1 reaches a field of unconfigured VQs); returns the error text,
+// empty on success.
 inline QString ImportDemoSite(const QString& dataFolder) {
     QDir().mkpath(dataFolder);
+    QFile::copy(DemoPath(QStringLiteral("interfaces.json")), dataFolder + QStringLiteral("/interfaces.json"));
     return RunTool(QStringLiteral("ovxctl"),
                    {QStringLiteral("import"), QString::fromLocal8Bit(qgetenv("VQ_SOURCE_DIR")) +
                                                   QStringLiteral("/demo/sites/demo-plant.json")},
@@ -100,6 +128,27 @@ inline void FillPageForNext(CMainWizard& w, ScriptedPrompter& prompter, const QS
         case kPageGetFile:
             w.m_pageGetFile->m_combo->setEditText(compressedFile);
             break;
+        case kPageLoadOption: {
+            // The demo install's import folder and event list, as scripts/demo.sh lays them out.
+            CPageLoadOption& page = *w.m_pageLoadOption;
+            QString dir;
+            if (!GetInstallDir(dir)) break;
+            CopyDemoFolder(QStringLiteral("Import"), dir);
+            CopyDemoFolder(QStringLiteral("Vq/EventList"), dir);
+            page.m_comboNi->setCurrentText(QStringLiteral("VQNET1"));
+            if (page.m_comboXif->currentText().isEmpty())
+                page.m_comboXif->setEditText(
+                    QDir::toNativeSeparators(dir + QStringLiteral("/Import/Quillane/vq/Version 1.1/vq70.xif")));
+            page.m_comboEventList->setEditText(QStringLiteral("Default"));
+            break;
+        }
+        case kPageBatch: {
+            CPageBatch& page = *w.m_pageBatch;
+            if (page.m_list->count() > 0) break;
+            page.m_editSarvikId->setText(QStringLiteral("04A1B2C3D401"));
+            page.m_btnAdd->click();
+            break;
+        }
         case kPageAppImage: {
             CPageAppImage& page = *w.m_pageAppImage;
             if (!page.m_checkLoad->isHidden()) {

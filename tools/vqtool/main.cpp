@@ -1,4 +1,4 @@
-// vqtool: runs the wizard's compression from a script.
+// vqtool: runs the wizard's compression and loading from a script.
 #include <QCoreApplication>
 #include <QDateTime>
 
@@ -9,8 +9,8 @@
 #include "util/Prompter.h"
 
 int main(int argc, char** argv) {
-    CompressArgs args;
-    if (const int exit = ParseCommandLine(argc, argv, args); exit >= 0) return exit;
+    ToolCommand command;
+    if (const int exit = ParseCommandLine(argc, argv, command); exit >= 0) return exit;
     QCoreApplication app(argc, argv);
 
     StderrPrompter prompter;
@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
 
     OpenLogFile();  // nothing happens without an install directory
     LogProgramStart(QDateTime::currentDateTime());
-    const int code = RunCompress(args);
+    const int code =
+        command.kind == ToolCommand::Kind::Load ? RunLoad(command.load) : RunCompress(command.compress);
     LogProgramEnd(QDateTime::currentDateTime());
     CloseLogFile();
     SetPrompter(nullptr);

@@ -1,13 +1,22 @@
 #include "load/ui/CPageLoadOption.h"
 
+#include <QComboBox>
+#include <QDir>
 #include <QHBoxLayout>
+#include <QPushButton>
 
 #include "app/MainWizard.h"
 #include "app/PageControls.h"
+#include "context/SetupContext.h"
+#include "load/LoadOptionRules.h"
+#include "util/FileDialog.h"
+#include "util/Paths.h"
+#include "util/WaitCursor.h"
 
 CPageLoadOption::CPageLoadOption() : CSysColorPropertyPage(kPageLoadOption) {
-    AddPrompt(QStringLiteral(
-        "Choose the network interface that the VQs are attached to, and the external interface file of the VQ."));
+    AddPrompt(
+        QStringLiteral("Choose the network interface that the VQs are attached to, and the external "
+                       "interface file of the VQ."));
     m_comboNi = MakeCombo(this, 1018, false);
     Body()->addWidget(MakeLabel(this, QStringLiteral("Network &Interface:"), m_comboNi));
     Body()->addWidget(m_comboNi);
@@ -32,4 +41,133 @@ CPageLoadOption::CPageLoadOption() : CSysColorPropertyPage(kPageLoadOption) {
     etlRow->addWidget(m_btnEdit);
     Body()->addLayout(etlRow);
     Body()->addStretch(1);
+
+    connect(m_btnBrowseXif, &QPushButton::clicked, this, &CPageLoadOption::OnBrowseXif);
+    connect(m_btnBrowseEtl, &QPushButton::clicked, this, &CPageLoadOption::OnBrowseEventList);
+    connect(m_btnEdit, &QPushButton::clicked, this, &CPageLoadOption::OnEdit);
+}
+
+void CPageLoadOption::ReadControls() {
+    m_strNi = m_comboNi->currentText();
+    m_strXif = m_comboXif->currentText();
+    m_strEventList = m_comboEventList->currentText();
+}
+
+void CPageLoadOption::OnInitDialog() {
+    CSysColorPropertyPage::OnInitDialog();
+    m_comboNi->clear();
+    if (CSetupContext* context = Context()) {
+        QStringList names;
+        try {
+            names = context->ListNetworkInterfaces();
+        } catch (const ovx::Error&) {
+        }
+        m_comboNi->addItems(names);
+        const int index = InterfaceIndex(names, names.isEmpty() ? QString() : StoredInterface());
+        if (index >= 0) m_comboNi->setCurrentIndex(index);
+    }
+
+    const QStringList xifs = StartXifList();
+    m_comboXif->clear();
+    m_comboXif->addItems(xifs);
+    if (!xifs.isEmpty()) m_comboXif->setCurrentIndex(0);
+
+    const QStringList lists = EventListHistory();
+    m_comboEventList->clear();
+    m_comboEventList->addItems(lists);
+    if (lists.isEmpty())
+        m_comboEventList->setEditText(kDefaultEventListText);
+    else
+        m_comboEventList->setCurrentIndex(0);
+    ReadControls();
+}
+
+bool CPageLoadOption::OnSetActive() {
+    {
+        CWaitCursor wait;
+        if (CSetupContext* context = Context()) {
+            try {
+                context->CloseAllDatabases();
+            } catch (const ovx::Error&) {
+            }
+        }
+    }
+    Choices().vqCount = 1;
+    if (!m_strNi.isEmpty()) m_comboNi->setCurrentText(m_strNi);
+    m_comboXif->setEditText(m_strXif);
+    m_comboEventList->setEditText(m_strEventList);
+    return CSysColorPropertyPage::OnSetActive();
+}
+
+int CPageLoadOption::OnWizardNext() {
+    ReadControls();
+    CSetupContext* context = Context();
+    LoadOptionOps ops;
+    ops.openLoadSide = [context](const QString& name) {
+        if (!context) return -1;
+        CWaitCursor wait;
+        const int opened = context->OpenNetworkDatabase(QString::fromLatin1(kTempDbName), 1);
+        return opened != 0 ? opened : context->OpenSystem(name, 1);
+    };
+    ops.addTemplate = [context](const QString& xif) {
+        if (!context) return -1;
+        CWaitCursor wait;
+        return context->AddDeviceTemplate(xif, 1);
+    };
+    LoadOptionNextRequest request{m_strEventList, m_strNi, m_strXif};
+    const LoadOptionNextResult r = LoadOptionNext(request, ops);
+
+    CWizardChoices& choices = Choices();
+    if (!r.eventListPath.isEmpty()) {
+        m_eventListPath = r.eventListPath;
+        choices.eventListPath = r.eventListPath;
+    }
+    if (r.loadSideOpen) choices.interfaceName = m_strNi;
+    if (!r.xifPath.isEmpty()) choices.xifPath = r.xifPath;
+    if (r.focus == LoadOptionFocus::EventList) m_comboEventList->setFocus();
+    if (r.focus == LoadOptionFocus::Xif) m_comboXif->setFocus();
+    if (r.proceed && Sheet()) Sheet()->GoToPage(PageId(), true);
+    return -1;
+}
+
+void CPageLoadOption::OnBrowseXif() {
+    FileDialogRequest req;
+    req.open = true;
+    req.flags = kFileDlgHideReadOnly | kFileDlgFileMustExist;
+    req.defaultExt = QStringLiteral("xif");
+    req.filter = QStringLiteral("External Interface File (*.xif);;All files (*.*)");
+    QString dir = NewestXifFolder();
+    req.initialDir = dir;
+    const auto chosen = FileDialog().Run(req);
+    if (!chosen) return;
+    m_strXif = QDir::toNativeSeparators(*chosen);
+    if (!dir.isEmpty()) ResolveFileName(m_strXif, dir, kXifExt, false);
+    m_comboXif->setEditText(m_strXif);
+}
+
+void CPageLoadOption::OnBrowseEventList() {
+    FileDialogRequest req;
+    req.open = true;
+    req.flags = kFileDlgHideReadOnly | kFileDlgFileMustExist;
+    req.defaultExt = QStringLiteral("etl");
+    req.filter = QStringLiteral("Event List File (*.etl);;All files (*.*)");
+    QString dir = EventListDir();
+    req.initialDir = dir;
+    const auto chosen = FileDialog().Run(req);
+    if (!chosen) return;
+    m_strEventList = QDir::toNativeSeparators(*chosen);
+    if (!dir.isEmpty()) ResolveFileName(m_strEventList, dir, kEventListExt, false);
+    m_comboEventList->setEditText(m_strEventList);
+}
+
+void CPageLoadOption::OnEdit() {
+    ReadControls();
+    const EditEventListResult r = EditEventList(m_strEventList);
+    if (r.focusEventList) m_comboEventList->setFocus();
+    if (r.historyChanged) {
+        m_comboEventList->clear();
+        m_comboEventList->addItems(r.history);
+        if (!r.history.isEmpty()) m_comboEventList->setCurrentIndex(0);
+        m_strEventList = m_comboEventList->currentText();
+    }
 }
