@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
+
+#include "qpicg/compiler.h"
 
 namespace vqtest {
 
@@ -47,6 +50,22 @@ vqfield::Bytes ReadSourceFile(const std::string& relative) {
     std::ifstream in(std::string(src ? src : VQFIELD_SOURCE_DIR) + "/" + relative, std::ios::binary);
     if (!in) throw std::runtime_error("missing " + relative);
     return vqfield::Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+vqfield::Bytes Compiled(const std::string& source) {
+    static const qpicg::TypeSet types = [] {
+        const char* src = std::getenv("VQ_SOURCE_DIR");
+        qpicg::TypeSet t;
+        qpicg::Diagnostic error;
+        if (!qpicg::LoadTypeFolder(std::string(src ? src : VQFIELD_SOURCE_DIR) + "/demo/types", &t, &error))
+            throw std::runtime_error(error.Text());
+        return t;
+    }();
+    const qpicg::CompileResult r = qpicg::Compile(source, "test.qpl", types);
+    if (!r.ok) throw std::runtime_error(r.error.Text());
+    auto bytes = qpx::FromHex(qpx::ToHex(qpx::Encode(r.program)));
+    bytes->push_back(0);
+    return *bytes;
 }
 
 vqfield::Bytes EventList(std::size_t records) {

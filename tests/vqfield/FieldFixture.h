@@ -44,6 +44,10 @@ protected:
 };
 
 vqfield::Bytes ReadSourceFile(const std::string& relative);
+// The bytes the load sends for a program compiled from QPL source against
+// the demo unit's types: the .x file's digit pairs decoded, plus the zero
+// byte it always adds. Throws with the compiler's message on an error.
+vqfield::Bytes Compiled(const std::string& source);
 // A 578-byte event list: 17 records of 34 bytes.
 vqfield::Bytes EventList(std::size_t records = 17);
 

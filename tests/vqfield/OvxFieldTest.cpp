@@ -59,7 +59,7 @@ TEST_P(OvxFieldTest, OneVqThroughTheWholeSequence) {
     EXPECT_EQ(node->Disabled(), 1);
 
     const vqfield::Bytes events = EventList(17);  // 578 bytes
-    const vqfield::Bytes program = vqfield::PatternBody(1024, 3);
+    const vqfield::Bytes program = Compiled("var n = 0; when pin { n += 1; outLoadState = n; }");
     for (auto [kind, bytes] : {std::pair{4, &events}, std::pair{8, &program}}) {
         auto t = system->GetTransfer();
         t->Open(device);
@@ -219,6 +219,10 @@ TEST_P(OvxFieldTest, EachFaultGivesItsError) {
          ovx::kErrTransferAborted},
         {"event list of broken records", {}, transfer(4, vqfield::Bytes(35, 1)), ovx::kErrDeviceRefused},
         {"unknown transfer mode", {}, transfer(6, vqfield::Bytes(34, 1)), ovx::kErrBadValue},
+        {"interpreted program that is no program",
+         {},
+         transfer(8, vqfield::Bytes(40, 1)),
+         ovx::kErrDeviceRefused},
         {"image for another program ID",
          {},
          [](OvxFieldTest& t) {

@@ -158,6 +158,16 @@ void Client::Write(std::uint32_t t, const Bytes& bytes, const CallOptions& o) {
     Call({{"op", "write"}, {"transferId", t}}, bytes, nullptr, o);
 }
 void Client::Close(std::uint32_t t, const CallOptions& o) { Call({{"op", "close"}, {"transferId", t}}, {}, nullptr, o); }
+bool Client::RaiseEvent(const std::string& id, int code, const CallOptions& o) {
+    return Call({{"op", "event"}, {"sarvikId", id}, {"code", code}}, {}, nullptr, o)["handled"].get<bool>();
+}
+void Client::WriteInput(const std::string& id, const std::string& name, std::int32_t value, const CallOptions& o) {
+    Call({{"op", "writeInput"}, {"sarvikId", id}, {"name", name}, {"value", value}}, {}, nullptr, o);
+}
+std::int64_t Client::AdvanceClock(const std::string& id, std::int64_t ms) {
+    const Json j = Call({{"op", "advance"}, {"sarvikId", id}, {"ms", ms}});
+    return j["clockMs"].is_null() ? -1 : j["clockMs"].get<std::int64_t>();
+}
 void Client::Abort(std::uint32_t t) noexcept {
     try {
         Call({{"op", "abort"}, {"transferId", t}});

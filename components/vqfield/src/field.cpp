@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "qpicg/vm.h"
 #include "vqfield/apb.h"
 
 namespace vqfield {
@@ -31,6 +32,11 @@ struct Unit {
     Bytes image, eventList, program, database;
     bool databaseChecked = false;
     Field::Faults faults;
+    // The program the unit runs: none until one is received with kind 8.
+    // Its clock follows the field's (steady) clock from the moment it was
+    // loaded, plus whatever `advance` added.
+    std::unique_ptr<qpvm::Machine> machine;
+    std::chrono::steady_clock::time_point machineTick;
 };
 
 struct Transfer {
@@ -82,6 +88,34 @@ Json BlobJson(const Bytes& b) {
     char crc[9];
     std::snprintf(crc, sizeof crc, "%08X", b.empty() ? 0u : Crc32(b.data(), b.size()));
     return Json{{"size", b.size()}, {"crc32", crc}};
+}
+
+// Moves a unit's program clock on to the field's clock, running the timers
+// that fell due meanwhile (at most the machine's bound per call; the rest
+// run on the next).
+void Tick(Unit& u) {
+    if (!u.machine) return;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - u.machineTick);
+    if (ms.count() <= 0) return;
+    u.machine->Advance(std::uint64_t(ms.count()));
+    u.machineTick += ms;
+}
+
+// Hands one event to the unit's program, if it has one; whether a handler ran.
+bool Deliver(Unit& u, qpx::EventKind kind, std::uint16_t code = 0) {
+    if (!u.machine) return false;
+    Tick(u);
+    return u.machine->Handle({kind, code});
+}
+
+// The program's state for status reports; null when the unit never received one.
+Json ProgramJson(const Unit& u) {
+    if (!u.machine) return nullptr;
+    Json st = Json::parse(u.machine->StateJson(), nullptr, false);
+    if (!st.is_object()) st = Json::object();
+    st["empty"] = u.machine->program().Empty();
+    st["clockMs"] = u.machine->now();
+    return st;
 }
 
 const char* KindName(int kind) {
@@ -175,6 +209,7 @@ public:
                     {"eventList", el},
                     {"program", BlobJson(u.program)},
                     {"database", db},
+                    {"programState", ProgramJson(u)},
                     {"faults",
                      {{"failImageLoads", u.faults.failImageLoads},
                       {"busyDbDownloads", u.faults.busyDbDownloads},
@@ -247,7 +282,10 @@ Json Hello(Request&) {
 
 Json Status(Request& r) {
     Json units = Json::array();
-    for (auto& [id, u] : r.s.units) units.push_back(r.UnitJson(u));
+    for (auto& [id, u] : r.s.units) {
+        Tick(u);
+        units.push_back(r.UnitJson(u));
+    }
     Json channels = Json::array();
     for (auto& [id, rate] : r.s.rates) channels.push_back({{"id", id}, {"bitsPerSecond", rate}});
     return {{"units", units}, {"channels", channels}, {"answerTimeoutMs", r.s.answerTimeoutMs}};
@@ -255,6 +293,7 @@ Json Status(Request& r) {
 
 Json Inspect(Request& r) {
     Unit& u = r.AdminUnit(r.Text("sarvikId"));
+    Tick(u);
     if (r.out) {
         r.out->clear();
         for (const Bytes* b : {&u.image, &u.eventList, &u.program, &u.database})
@@ -283,7 +322,7 @@ Json Add(Request& r) {
     u.programId = programId;
     u.channel = int(r.Int("channel", 1));
     r.s.rates.emplace(u.channel, 0);
-    r.s.units[id] = u;
+    r.s.units[id] = std::move(u);
     return {{"sarvikId", id}};
 }
 
@@ -327,6 +366,7 @@ Json Pin(Request& r) {
             {"subnet", 0},
             {"node", 0},
             {"flags", u.configured ? 1 : 0}};
+    Deliver(u, qpx::EventKind::Pin);
     std::vector<Field::EventSink> sinks;
     for (auto& [t, sink] : r.s.sinks) sinks.push_back(sink);
     r.lock.unlock();
@@ -392,6 +432,7 @@ Json Commission(Request& r) {
     if (v.image.empty())
         throw FieldError(Code::Refused, "The VQ with Sarvik ID " + v.sarvikId + " has no application image.");
     v.configured = v.commissioned = true;
+    Deliver(v, qpx::EventKind::Commission);
     return Json::object();
 }
 
@@ -491,12 +532,15 @@ Json Close(Request& r) {
     r.Send(id, 0, 0);
     Unit& v = r.s.units.at(id);
     std::string why;
+    qpx::Program program;
     if (data.empty())
         why = "it is empty";
     else if (kind == 4 && data.size() % 34 != 0)
         why = "its length " + std::to_string(data.size()) + " is not a whole number of 34-byte records";
     else if (kind == 8 && data.size() > 64 * 1024)
         why = "it is larger than the program memory";
+    else if (kind == 8 && !qpx::Load(data.data(), data.size(), &program, &why) && why.empty())
+        why = "it is not a valid program";  // Load names the fault; this is a safety net
     else if (kind == 5)
         why = CheckQ70(data);
     if (!why.empty())
@@ -504,13 +548,43 @@ Json Close(Request& r) {
                          std::string("The VQ refused the ") + KindName(kind) + ": " + why + ".");
     if (kind == 4)
         v.eventList = std::move(data);
-    else if (kind == 8)
+    else if (kind == 8) {
+        // A program that passed the check replaces the old one and starts.
         v.program = std::move(data);
-    else {
+        v.machine = std::make_unique<qpvm::Machine>(std::move(program));
+        v.machineTick = Clock::now();
+        Deliver(v, qpx::EventKind::Start);
+    } else {
         v.database = std::move(data);
         v.databaseChecked = true;
     }
     return Json::object();
+}
+
+// The program's events that come from the unit itself (its event list) or
+// from the network, and its clock.
+
+Json RaiseEvent(Request& r) {
+    Unit& v = r.Exchange();
+    return {{"handled", Deliver(v, qpx::EventKind::Event, std::uint16_t(r.Int("code")))}};
+}
+
+Json WriteInput(Request& r) {
+    Unit& v = r.Exchange();
+    const std::string name = r.Text("name");
+    Tick(v);
+    if (!v.machine || !v.machine->WriteInput(name, std::int32_t(r.Int("value"))))
+        throw FieldError(Code::NotFound, "The program of the VQ with Sarvik ID " + v.sarvikId +
+                                             " has no input network variable \"" + name + "\".");
+    return Json::object();
+}
+
+Json AdvanceClock(Request& r) {
+    Unit& u = r.AdminUnit(r.Text("sarvikId"));
+    if (!u.machine) return {{"clockMs", nullptr}};
+    Tick(u);
+    u.machine->Advance(std::uint64_t(r.Int("ms")));
+    return {{"clockMs", u.machine->now()}};
 }
 
 Json Abort(Request& r) {
@@ -546,6 +620,7 @@ const std::vector<Op>& Ops() {
         {"rate", {kChannel, {"bitsPerSecond", Type::Int, true, 0, kInt64Max}}, SetRate},
         {"settings", {{"answerTimeoutMs", Type::Int, false, 1, 60000}}, Settings},
         {"pin", {kSarvikId}, Pin},
+        {"advance", {kSarvikId, {"ms", Type::Int, true, 0, kInt32Max}}, AdvanceClock},
         // Unit operations
         {"ping", {kSarvikId}, Ping},
         {"discover", {}, Discover},
@@ -564,6 +639,10 @@ const std::vector<Op>& Ops() {
         {"write", {kTransferId}, Write},
         {"close", {kTransferId}, Close},
         {"abort", {kTransferId}, Abort},
+        {"event", {kSarvikId, {"code", Type::Int, true, 0, 65535}}, RaiseEvent},
+        {"writeInput",
+         {kSarvikId, {"name", Type::Text, true}, {"value", Type::Int, true, -kInt32Max - 1, kInt32Max}},
+         WriteInput},
     };
     return ops;
 }

@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     CLI::App app{
         "A field of simulated VQ units served on 127.0.0.1 (the protocol is docs/wire.md), and the\n"
         "commands that drive a running one: press a unit's service pin, add, remove, break and\n"
-        "repair units, set a channel's bit rate, and write test application images.",
+        "repair units, set a channel's bit rate, drive a unit's program (raise an event, write an\n"
+        "input, move its clock on), and write test application images.",
         "vqsim"};
     app.set_version_flag("--version", VQ_VERSION);
     app.require_subcommand(1);
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 60000));
 
     bool json = false;
-    auto* status = app.add_subcommand("status", "Print every unit: Sarvik ID, program ID, channel, state");
+    auto* status = app.add_subcommand(
+        "status", "Print every unit: Sarvik ID, program ID, channel, state, its program's counts");
     status->add_flag("--json", json, "print the whole status as JSON");
 
     std::string sarvikId;
@@ -88,6 +90,28 @@ int main(int argc, char** argv) {
     breakCmd->add_flag("--refuse-commission", refuseCommission, "refuse to be commissioned");
     breakCmd->add_option("--drop-after", dropAfter, "drop the link once a transfer sent this many bytes")
         ->check(CLI::Range(std::int64_t(0), std::int64_t(9223372036854775807)));
+
+    int code = 0;
+    auto* eventCmd = app.add_subcommand(
+        "event", "Let a unit raise an event code of its event list; its program handles it");
+    eventCmd->add_option("SARVIK_ID", sarvikId, "the unit")->required();
+    eventCmd->add_option("CODE", code, "the event code")->required()->check(CLI::Range(0, 65535));
+
+    std::string nvName;
+    std::int32_t nvValue = 0;
+    auto* inputCmd =
+        app.add_subcommand("input", "Write an input network variable of a unit's program from the network");
+    inputCmd->add_option("SARVIK_ID", sarvikId, "the unit")->required();
+    inputCmd->add_option("NAME", nvName, "the input network variable")->required();
+    inputCmd->add_option("VALUE", nvValue, "the value written")->required();
+
+    std::int64_t ms = 0;
+    auto* advanceCmd =
+        app.add_subcommand("advance", "Move a unit's program clock on; its timers that fall due run");
+    advanceCmd->add_option("SARVIK_ID", sarvikId, "the unit")->required();
+    advanceCmd->add_option("MS", ms, "milliseconds")
+        ->required()
+        ->check(CLI::Range(std::int64_t(0), std::int64_t(2147483647)));
 
     auto* repair = app.add_subcommand("repair", "Clear every fault of a unit");
     repair->add_option("SARVIK_ID", sarvikId, "the unit")->required();
@@ -125,11 +149,20 @@ int main(int argc, char** argv) {
             if (json) {
                 std::cout << st.dump(2) << std::endl;
             } else {
-                for (const auto& u : st["units"])
-                    std::printf("%s %s ch%d %s state %d\n", u["sarvikId"].get<std::string>().c_str(),
+                for (const auto& u : st["units"]) {
+                    std::printf("%s %s ch%d %s state %d", u["sarvikId"].get<std::string>().c_str(),
                                 u["programId"].get<std::string>().c_str(), u["channel"].get<int>(),
                                 u["configured"].get<bool>() ? "configured" : "unconfigured",
                                 u["state"].get<int>());
+                    const Json& p = u["programState"];
+                    if (p.is_object())
+                        std::printf(" program: %llu events handled, %llu outputs, %llu faults\n",
+                                    (unsigned long long)p.value("eventsHandled", 0ull),
+                                    (unsigned long long)p.value("outputsSent", 0ull),
+                                    (unsigned long long)p.value("faults", 0ull));
+                    else
+                        std::printf(" no program\n");
+                }
             }
         } else if (*pin) {
             Remote(port).PressServicePin(sarvikId);
@@ -137,6 +170,15 @@ int main(int argc, char** argv) {
             std::cout << Remote(port).AddUnit(programId, channel, sarvikId) << std::endl;
         } else if (*remove) {
             Remote(port).RemoveUnit(sarvikId);
+        } else if (*eventCmd) {
+            std::cout << (Remote(port).RaiseEvent(sarvikId, code) ? "handled" : "no handler") << std::endl;
+        } else if (*inputCmd) {
+            Remote(port).WriteInput(sarvikId, nvName, nvValue);
+        } else if (*advanceCmd) {
+            const std::int64_t clock = Remote(port).AdvanceClock(sarvikId, ms);
+            if (clock < 0)
+                throw FieldError(Code::NotFound, "The VQ with Sarvik ID " + sarvikId + " has no program.");
+            std::cout << clock << std::endl;
         } else if (*repair) {
             Remote(port).Repair(sarvikId);
         } else if (*breakCmd) {

@@ -76,6 +76,14 @@ public:
     void Close(std::uint32_t transferId, const CallOptions& opts = {});
     void Abort(std::uint32_t transferId) noexcept;
 
+    // The unit's program: the unit raises an event code of its event list
+    // (returns whether a handler ran), the network writes one of its inputs,
+    // its clock moves on by `ms` (returns the clock; -1 without a program).
+    bool RaiseEvent(const std::string& sarvikId, int code, const CallOptions& opts = {});
+    void WriteInput(const std::string& sarvikId, const std::string& name, std::int32_t value,
+                    const CallOptions& opts = {});
+    std::int64_t AdvanceClock(const std::string& sarvikId, std::int64_t ms);
+
     // Sends a whole file of `kind` in chunks; a chunk that meets a busy unit,
     // no answer or a dropped link is sent again, up to `chunkRetries` times,
     // and the file goes on from that chunk. A cancel is never retried.
