@@ -19,11 +19,14 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <string>
 
 #include "compress/CompressRules.h"
 #include "context/SetupContext.h"
 #include "load/LoadRun.h"
 #include "log/Log.h"
+#include "qpicg/compiler.h"
+#include "qpicg/qpx.h"
 #include "util/Prompter.h"
 #include "util/Wait.h"
 #include "vqfield/apb.h"
@@ -89,7 +92,7 @@ bool CompressDemo(const QString& root, const QString& output) {
     context.OpenObjectServer((root + "/ovx").toStdString());
     if (context.OpenNetworkDatabase("Demo Plant", 0) != kDbOk || context.OpenSystem(QString(), 0) != kDbOk)
         return false;
-    const int rc = context.m_walk.CompressDatabase(context.m_compressSystem, output, {"Boiler House"},
+    const int rc = context.m_walk.CompressDatabase(context.m_compressSystem, output, {"Plant.Boiler House"},
                                                    kCompressFlags, nullptr, 1, 0);
     context.CloseAllDatabases();
     return rc == 0;
@@ -195,15 +198,30 @@ int main(int argc, char** argv) {
     files.eventList = root + "/events.etl";
     WriteFile(files.eventList, events);
     files.eventListBytes = events.size();
-    std::vector<std::uint8_t> hex;
-    for (int k = 0; k < 1024; ++k) {
-        const char* digits = "0123456789ABCDEF";
-        hex.push_back(std::uint8_t(digits[(k * 7) % 16]));
-        hex.push_back(std::uint8_t(digits[k % 16]));
+    // A program of about 1 KiB: the demo type file's counters, one handler
+    // per event code, compiled as the application image page would.
+    qpicg::TypeSet types;
+    qpicg::Diagnostic typeError;
+    if (!qpicg::LoadTypeFolder(VQ_SOURCE_DIR "/demo/types", &types, &typeError)) {
+        std::fprintf(stderr, "the demo type files could not be read: %s\n", typeError.Text().c_str());
+        return 1;
     }
+    std::vector<std::uint8_t> program;
+    std::string source = "var found = 0;\n";
+    for (int code = 1; program.size() < 1024; ++code) {
+        source += "when event " + std::to_string(code) + " { found += " + std::to_string(code) +
+                  "; outLoadState = found; }\n";
+        const qpicg::CompileResult r = qpicg::Compile(source, "bench.qpl", types);
+        if (!r.ok) {
+            std::fprintf(stderr, "the bench program does not compile: %s\n", r.error.Text().c_str());
+            return 1;
+        }
+        program = qpx::Encode(r.program);
+    }
+    const std::string hexText = qpx::ToHex(program);
     files.program = root + "/program.x";
-    WriteFile(files.program, hex);
-    files.programBytes = 1024 + 1;
+    WriteFile(files.program, std::vector<std::uint8_t>(hexText.begin(), hexText.end()));
+    files.programBytes = program.size() + 1;
     files.database = root + "/demo.q70";
     if (!CompressDemo(root, files.database)) {
         std::fprintf(stderr, "the demo site could not be compressed\n");

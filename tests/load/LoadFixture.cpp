@@ -1,9 +1,13 @@
 #include "LoadFixture.h"
 
+#include <cctype>
+
 #include <QDir>
 #include <QFile>
 
 #include "ns2vq/q70.h"
+#include "qpicg/compiler.h"
+#include "qpicg/qpx.h"
 #include "vqfield/apb.h"
 
 namespace loadtest {
@@ -88,8 +92,28 @@ void LoadTest::SetUp() {
     database = ns2vq::EncodeFile(q70);
     databasePath = root + "/files/site.q70";
     WriteAll(databasePath, database);
+    // The demo's sample program, compiled; its hex text written with
+    // lower-case letters in every other pair and an odd digit at the end,
+    // which the load ignores.
     programPath = root + "/files/program.x";
-    WriteAll(programPath, Bytes{'0', 'a', '1', 'B', 'f', 'F', '7', '0', 'c'});
+    {
+        const std::string source = QString::fromLocal8Bit(qgetenv("VQ_SOURCE_DIR")).toStdString();
+        qpicg::TypeSet types;
+        qpicg::Diagnostic error;
+        ASSERT_TRUE(qpicg::LoadTypeFolder(source + "/demo/types", &types, &error)) << error.Text();
+        QFile qpl(QString::fromStdString(source + "/demo/Vq/IntProg/Counter.qpl"));
+        ASSERT_TRUE(qpl.open(QIODevice::ReadOnly));
+        const qpicg::CompileResult r = qpicg::Compile(qpl.readAll().toStdString(), "Counter.qpl", types);
+        ASSERT_TRUE(r.ok) << r.error.Text();
+        program = qpx::Encode(r.program);
+        std::string hex = qpx::ToHex(program);
+        for (std::size_t k = 2; k < hex.size(); k += 4) {
+            hex[k] = char(std::tolower(static_cast<unsigned char>(hex[k])));
+            hex[k + 1] = char(std::tolower(static_cast<unsigned char>(hex[k + 1])));
+        }
+        hex += 'c';
+        WriteAll(programPath, Bytes(hex.begin(), hex.end()));
+    }
 
     SetPrompter(&prompter);
     SetWaiter(&waiter);

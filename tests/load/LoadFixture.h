@@ -130,6 +130,7 @@ public:  // the table cases reach the fixture from lambdas
     std::unique_ptr<vqfield::DaemonProcess> daemon;
     QTemporaryDir dir;
     QString xifPath, imagePath, eventListPath, databasePath, programPath;
+    Bytes program;  // the compiled program that programPath holds as hex text
     Bytes image, eventList, database;
     std::shared_ptr<vqfield::Field> field;
     std::unique_ptr<vqfield::Client> client;
