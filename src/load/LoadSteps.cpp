@@ -302,64 +302,57 @@ void TransferToDevice(const ovx::Ptr<ovx::System>& system, const ovx::Ptr<ovx::A
 
 }  // namespace
 
-int CSetupContext::SendEventList(const QString& eventListPath, CLog* log, int i) {
-    const ovx::Ptr<ovx::AppDevice> device = DeviceAt(m_loadDevices, m_loadDeviceCount, i);
+namespace {
+
+// What one of the three transfers sends.
+enum class BlockSource { File, HexProgramFile, DefaultProgram };
+
+// Sends one block to VQ i as a single transfer of `kind`: the device first,
+// then the file (its error line when it cannot be read), then the transfer,
+// whose failure is said by `failed` with the object server's description.
+int SendBlock(CSetupContext& c, CLog* log, int i, int kind, BlockSource source, const QString& path,
+              LoadMsg failed) {
+    const ovx::Ptr<ovx::AppDevice> device = DeviceAt(c.m_loadDevices, c.m_loadDeviceCount, i);
     if (!device) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::NoDevice, m_loadDeviceCount, i));
+        Fail(c.m_lastLoadError, log, LoadMessage(LoadMsg::NoDevice, c.m_loadDeviceCount, i));
         return kLoadFailed;
     }
-    MappedInput in;
-    in.data = in.file.OpenRead(eventListPath, false);
-    if (!in.data) {
-        Fail(m_lastLoadError, log, g_strLastFileError);
-        return kLoadFailed;
+    std::vector<std::uint8_t> bytes;
+    if (source == BlockSource::DefaultProgram) {
+        bytes.assign(kDefaultProgramSize, 0);
+    } else {
+        MappedInput in;
+        in.data = in.file.OpenRead(path, false);
+        if (!in.data) {
+            Fail(c.m_lastLoadError, log, g_strLastFileError);
+            return kLoadFailed;
+        }
+        bytes = source == BlockSource::HexProgramFile
+                    ? DecodeHexProgram(in.data, in.file.m_nSize)
+                    : std::vector<std::uint8_t>(in.data, in.data + in.file.m_nSize);
     }
-    const std::vector<std::uint8_t> bytes(in.data, in.data + in.file.m_nSize);
     try {
-        TransferToDevice(m_loadSystem, device, kKindEventList, bytes);
+        TransferToDevice(c.m_loadSystem, device, kind, bytes);
     } catch (const ovx::Error& e) {
-        Fail(m_lastLoadError, log,
-             LoadMessage(LoadMsg::EventListFailed, m_loadDeviceCount, i, {Describe(e)}));
+        Fail(c.m_lastLoadError, log, LoadMessage(failed, c.m_loadDeviceCount, i, {Describe(e)}));
         return kLoadFailed;
     }
     return kLoadOk;
+}
+
+}  // namespace
+
+int CSetupContext::SendEventList(const QString& eventListPath, CLog* log, int i) {
+    return SendBlock(*this, log, i, kKindEventList, BlockSource::File, eventListPath,
+                     LoadMsg::EventListFailed);
 }
 
 int CSetupContext::SendInterpretedProgram(const QString& programPath, CLog* log, int i) {
-    const ovx::Ptr<ovx::AppDevice> device = DeviceAt(m_loadDevices, m_loadDeviceCount, i);
-    if (!device) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::NoDevice, m_loadDeviceCount, i));
-        return kLoadFailed;
-    }
-    MappedInput in;
-    in.data = in.file.OpenRead(programPath, false);
-    if (!in.data) {
-        Fail(m_lastLoadError, log, g_strLastFileError);
-        return kLoadFailed;
-    }
-    const std::vector<std::uint8_t> block = DecodeHexProgram(in.data, in.file.m_nSize);
-    try {
-        TransferToDevice(m_loadSystem, device, kKindProgram, block);
-    } catch (const ovx::Error& e) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::ProgramFailed, m_loadDeviceCount, i, {Describe(e)}));
-        return kLoadFailed;
-    }
-    return kLoadOk;
+    return SendBlock(*this, log, i, kKindProgram, BlockSource::HexProgramFile, programPath,
+                     LoadMsg::ProgramFailed);
 }
 
 int CSetupContext::SendDefaultInterpretedProgram(CLog* log, int i) {
-    const ovx::Ptr<ovx::AppDevice> device = DeviceAt(m_loadDevices, m_loadDeviceCount, i);
-    if (!device) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::NoDevice, m_loadDeviceCount, i));
-        return kLoadFailed;
-    }
-    try {
-        TransferToDevice(m_loadSystem, device, kKindProgram,
-                         std::vector<std::uint8_t>(kDefaultProgramSize, 0));
-    } catch (const ovx::Error& e) {
-        Fail(m_lastLoadError, log,
-             LoadMessage(LoadMsg::DefaultProgramFailed, m_loadDeviceCount, i, {Describe(e)}));
-        return kLoadFailed;
-    }
-    return kLoadOk;
+    return SendBlock(*this, log, i, kKindProgram, BlockSource::DefaultProgram, {},
+                     LoadMsg::DefaultProgramFailed);
 }
