@@ -40,6 +40,7 @@ EventListWindow::EventListWindow(QWidget* parent) : QMainWindow(parent) {
     table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                             QAbstractItemView::AnyKeyPressed);
     table_->horizontalHeader()->setStretchLastSection(true);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 8);
     table_->setColumnWidth(EventListModel::CodeColumn, 80);
     table_->setColumnWidth(EventListModel::FlagColumn, 60);
     layout->addWidget(table_);
