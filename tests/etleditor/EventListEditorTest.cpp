@@ -238,40 +238,41 @@ TEST_F(EventListEditor, SaveIntoAMissingFolderFailsWithAMessage) {
 
 struct BadFile {
     const char* label;
+    const char* says;  // the fault as the message names it
     std::function<QString(const fs::path& dir)> make;
 };
 
 TEST_F(EventListEditor, FileThatIsNotAnEventListIsRefusedAndLeftUntouched) {
     const std::vector<BadFile> cases{
-        {"341 bytes",
+        {"341 bytes", "341 bytes",
          [](const fs::path& d) {
              const QString p = QString::fromStdString((d / "odd.etl").string());
              Write(p, Bytes(341, 0x41));
              return p;
          }},
-        {"9 records",
+        {"9 records", "9 records",
          [](const fs::path& d) {
              const QString p = QString::fromStdString((d / "short.etl").string());
              Write(p, Bytes(9 * 34, 0x42));
              return p;
          }},
-        {"empty",
+        {"empty", "0 records",
          [](const fs::path& d) {
              const QString p = QString::fromStdString((d / "empty.etl").string());
              Write(p, {});
              return p;
          }},
-        {"a folder",
+        {"a folder", "not a readable file",
          [](const fs::path& d) {
              fs::create_directory(d / "folder.etl");
              return QString::fromStdString((d / "folder.etl").string());
          }},
-        {"a symlink loop",
+        {"a symlink loop", "not a readable file",
          [](const fs::path& d) {
              fs::create_symlink(d / "loop.etl", d / "loop.etl");
              return QString::fromStdString((d / "loop.etl").string());
          }},
-        {"a pipe",
+        {"a pipe", "not a readable file",
          [](const fs::path& d) {
              const std::string p = (d / "pipe.etl").string();
              mkfifo(p.c_str(), 0600);
@@ -289,6 +290,7 @@ TEST_F(EventListEditor, FileThatIsNotAnEventListIsRefusedAndLeftUntouched) {
         QString message;
         EXPECT_FALSE(m.Open(path, &message));
         EXPECT_TRUE(message.contains(path)) << message.toStdString();
+        EXPECT_TRUE(message.contains(c.says)) << message.toStdString();
         EXPECT_TRUE(message.contains("left as it is")) << message.toStdString();
         EXPECT_FALSE(m.isOpen());
         EXPECT_EQ(m.rowCount(), 0);

@@ -77,8 +77,8 @@ bool EventListModel::Open(const QString& path, QString* message) {
             events = etl::ReadFile(local);
         } catch (const etl::Error& e) {
             if (message)
-                *message = tr("The file %1 is not a valid event list. %2 It was left as it is.")
-                               .arg(path, QString::fromLocal8Bit(e.what()));
+                *message = tr("%1 It is not a valid event list and was left as it is.")
+                               .arg(QString::fromLocal8Bit(e.what()));
             return false;
         }
     }
