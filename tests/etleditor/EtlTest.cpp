@@ -76,6 +76,10 @@ TEST_F(Etl, OnlyWholeRecordsAndAtLeastTenMakeAnEventList) {
     fs::create_directory(Path("folder.etl"));
     EXPECT_EQ(etl::CheckFile(Path("folder.etl")), etl::Problem::CannotOpen);
     EXPECT_EQ(ReadProblem(Path("folder.etl")), etl::Problem::CannotOpen);
+    // A pipe is refused without waiting for a writer.
+    ASSERT_EQ(mkfifo(Path("pipe.etl").c_str(), 0600), 0);
+    EXPECT_EQ(etl::CheckFile(Path("pipe.etl")), etl::Problem::CannotOpen);
+    EXPECT_EQ(ReadProblem(Path("pipe.etl")), etl::Problem::CannotOpen);
 }
 
 TEST_F(Etl, TheDefaultTableRoundTripsThroughAFileOf578Bytes) {

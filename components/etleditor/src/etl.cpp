@@ -87,10 +87,13 @@ std::vector<Event> Decode(std::span<const std::uint8_t> bytes) {
 }
 
 std::vector<Event> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    // A plain file only, checked before opening: opening a pipe would wait
+    // for a writer.
     std::error_code ec;
-    if (!in || !fs::is_regular_file(path, ec))
+    if (!fs::is_regular_file(path, ec))
         throw Error(Problem::CannotOpen, "The event list " + path + " cannot be opened.");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(Problem::CannotOpen, "The event list " + path + " cannot be opened.");
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
                                           std::istreambuf_iterator<char>()};
     if (in.bad()) throw Error(Problem::CannotOpen, "The event list " + path + " cannot be read.");
