@@ -30,10 +30,14 @@ protected:
     void TearDown() override { SetWaiter(nullptr); }
 
     // Shows the load page for the batch; its run has ended on return.
-    void Load(const QStringList& batch, const std::function<void()>& beforeRun = {}) {
-        ASSERT_TRUE(OpenLoadSide());
-        ASSERT_EQ(
-            context.AddDeviceTemplate(Path(QStringLiteral("Import/Quillane/vq/Version 1.1/vq70.xif")), 1), 0);
+    void Load(const QStringList& batch, const std::function<void()>& beforeRun = {},
+              bool openLoadSide = true) {
+        if (openLoadSide) {
+            ASSERT_TRUE(OpenLoadSide());
+            ASSERT_EQ(
+                context.AddDeviceTemplate(Path(QStringLiteral("Import/Quillane/vq/Version 1.1/vq70.xif")), 1),
+                0);
+        }
         LoadPagesSite::Start(kPageBatch, kOptionLoadApplicationOnly);
         w->m_choices.loadImage = false;
         w->m_choices.sarvikIds = batch;
@@ -103,6 +107,7 @@ const QString u1 = QString::fromLatin1(kUnit1), u2 = QString::fromLatin1(kUnit2)
 INSTANTIATE_TEST_SUITE_P(
     Cases, PageLoadSummary,
     ::testing::Values(
+        SummaryCase{"emptyBatch", {}, {}, {QStringLiteral("All VQs are loaded SUCCESSFULLY.")}},
         SummaryCase{"oneLoaded", {u1}, {1}, {QStringLiteral("The VQ is loaded SUCCESSFULLY.")}},
         SummaryCase{"oneFailed", {bad}, {0}, {QStringLiteral("FAILED to load into the VQ.")}},
         SummaryCase{"noneFailed", {u1, u2}, {1, 1}, {QStringLiteral("All VQs are loaded SUCCESSFULLY.")}},
@@ -219,6 +224,18 @@ TEST_F(PageLoad, DoubleClickOnAFailedRowSelectsItsLinesInTheBox) {
     page->m_progress->moveCursor(QTextCursor::End);
     page->SelectVqLines(0);
     EXPECT_FALSE(page->m_progress->textCursor().hasSelection());
+}
+
+TEST_F(PageLoad, DevicesThatCannotBeAddedStopTheRunBeforeTheFirstVq) {
+    Load({u1, u2}, {}, false);  // no temporary database to add the devices to
+    const QStringList lines = Shown();
+    EXPECT_EQ(lines.at(lines.size() - 2),
+              QStringLiteral("Cannot proceed because failed to add temporary VQ devices."));
+    EXPECT_FALSE(lines.contains(QStringLiteral("Setting sarvik id of the VQs...")));
+    EXPECT_FALSE(w->m_pCancelDlg->HasWindow());
+    EXPECT_TRUE(Log().contains("Cannot proceed because failed to add temporary VQ devices.\r\n"));
+    EXPECT_EQ(Cell(0, 3), QStringLiteral("Not reached"));
+    EXPECT_EQ(Boxes().size(), 1);  // the setup's own error box
 }
 
 }  // namespace

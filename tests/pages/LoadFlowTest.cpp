@@ -179,6 +179,7 @@ INSTANTIATE_TEST_SUITE_P(AllOptions, LoadFlowOption,
 
 TEST_F(LoadFlow, SecondOfThreeFailingIsNamedAndWinkFailedWinksItOnly) {
     std::map<std::string, int> winks;
+    QStringList shownForFirst;
     Walk(
         kOptionLoadDatabase,
         [&](CMainWizard& w) {
@@ -188,6 +189,13 @@ TEST_F(LoadFlow, SecondOfThreeFailingIsNamedAndWinkFailedWinksItOnly) {
             while (list->count() > 3) delete list->takeItem(list->count() - 1);
             vqfield::Client admin(vqfield::ConnectInProcess(vqfield::FindField("demo")));
             admin.Break(list->item(1)->text().toStdString(), {{"refuseCommission", true}});
+            // What the table shows for VQ #1 while the run goes.
+            QObject::connect(w.m_pageLoad->m_table, &QTableWidget::itemChanged, w.m_pageLoad,
+                             [&shownForFirst](QTableWidgetItem* item) {
+                                 if (item->row() != 0 || item->column() < 2 || item->text().isEmpty()) return;
+                                 if (shownForFirst.isEmpty() || shownForFirst.last() != item->text())
+                                     shownForFirst << item->text();
+                             });
         },
         [&](CMainWizard& w) {
             CPageLoad* page = w.m_pageLoad;
@@ -201,6 +209,12 @@ TEST_F(LoadFlow, SecondOfThreeFailingIsNamedAndWinkFailedWinksItOnly) {
             for (const auto& u : admin.Units()) winks[u.sarvikId] = u.raw.value("winks", 0);
         });
     ASSERT_EQ(choices.sarvikIds.size(), 3);
+    // VQ #1 went through every step in turn and was loaded.
+    const QStringList live{QStringLiteral("Waiting"),       QStringLiteral("Setting Sarvik ID"),
+                           QStringLiteral("Running"),       QStringLiteral("Loading application image"),
+                           QStringLiteral("Commissioning"), QStringLiteral("Loading contents"),
+                           QStringLiteral("Loaded")};
+    EXPECT_EQ(shownForFirst, live) << shownForFirst.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(Summary(2),
               (QStringList{QStringLiteral("The following VQs failed. Press Wink Failed to find out "
                                           "which ones failed."),
