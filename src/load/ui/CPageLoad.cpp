@@ -68,7 +68,13 @@ CPageLoad::CPageLoad()
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->horizontalHeader()->setSectionResizeMode(kColNumber, QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(kColSarvikId, QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(kColStep, QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setSectionResizeMode(kColOutcome, QHeaderView::Stretch);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A failure's cause wraps within its cell; the row grows to hold it.
+    m_table->setWordWrap(true);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->setMinimumWidth(380);
 
     Body()->addWidget(MakeLabel(this, QStringLiteral("Progress:")));
     auto* split = new QSplitter(Qt::Horizontal, this);
@@ -221,9 +227,10 @@ void CPageLoad::SelectVqLines(int row) {
     const QTextBlock first = doc->findBlockByNumber(vq.firstLine);
     const QTextBlock end = doc->findBlockByNumber(std::max(last, vq.firstLine));
     if (!first.isValid() || !end.isValid()) return;
+    // Anchored at the end, so that the box scrolls to the VQ's first line.
     QTextCursor c(doc);
-    c.setPosition(first.position());
-    c.setPosition(end.position() + end.length() - 1, QTextCursor::KeepAnchor);
+    c.setPosition(end.position() + end.length() - 1);
+    c.setPosition(first.position(), QTextCursor::KeepAnchor);
     m_progress->setTextCursor(c);
     m_progress->ensureCursorVisible();
     m_progress->setFocus();
