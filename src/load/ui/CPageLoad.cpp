@@ -35,11 +35,13 @@ public:
     }
     void AppendAtEnd(const QString& text) override {
         m_view.AppendAtEnd(text);
+        // Counted as the box counts its lines: a line end of either kind starts a new one.
         m_pending += text;
+        m_pending.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         qsizetype end;
-        while ((end = m_pending.indexOf(QLatin1String("\r\n"))) >= 0) {
+        while ((end = m_pending.indexOf(QLatin1Char('\n'))) >= 0) {
             m_progress.OnLine(m_pending.left(end));
-            m_pending.remove(0, end + 2);
+            m_pending.remove(0, end + 1);
         }
     }
     void Repaint() override { m_view.Repaint(); }
