@@ -58,8 +58,6 @@ CPageLoad::CPageLoad()
     : CSysColorPropertyPage(kPageLoad),
       m_progressRows([this] { return Context() ? Context()->m_lastLoadError : QString(); }) {
     m_progress = MakeProgressBox(this, 1043);
-    // Whole words on a line; the log file keeps each line as it is.
-    m_progress->setWordWrapMode(QTextOption::WordWrap);
     m_table = new QTableWidget(0, kColumns, this);
     m_table->setObjectName(QStringLiteral("tableVqs"));
     m_table->setHorizontalHeaderLabels({QStringLiteral("VQ"), QStringLiteral("Sarvik ID"),
@@ -76,7 +74,6 @@ CPageLoad::CPageLoad()
     // A failure's cause wraps within its cell; the row grows to hold it.
     m_table->setWordWrap(true);
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->setMinimumWidth(380);
 
     Body()->addWidget(MakeLabel(this, QStringLiteral("Progress:")));
     auto* split = new QSplitter(Qt::Horizontal, this);
@@ -260,10 +257,9 @@ void CPageLoad::ShowRow(int r) {
     set(kColNumber, QString::number(r + 1));
     set(kColSarvikId, vq.sarvikId);
     QString step;
+    // Only while the VQ runs; a failure names its step in the outcome.
     if (vq.state == VqState::Running && vq.step >= 0)
         step = CLoadProgress::StepTitle(m_progressRows.Steps().value(vq.step));
-    else if (vq.state == VqState::Failed)
-        step = CLoadProgress::StepTitle(vq.failedStep);
     set(kColStep, step);
     set(kColOutcome, CLoadProgress::OutcomeText(vq));
     m_table->viewport()->update();
