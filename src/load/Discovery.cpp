@@ -52,3 +52,10 @@ void CSetupContext::WinkBySarvikId(const QString& sarvikId) {
         // A failing wink shows nothing.
     }
 }
+
+void CSetupContext::WinkLoadDevice(int index) {
+    if (index < 0 || std::size_t(index) >= m_loadDevices.size() || !m_loadDevices[std::size_t(index)]) return;
+    // An object-server failure goes to the caller.
+    m_loadDevices[std::size_t(index)]->Wink();
+    WaitMs(1000);
+}

@@ -5,16 +5,16 @@
 // pre-fills), a file name on the compression page (and "No" to viewing the
 // log after success), an existing compressed file on the get-file page, the
 // demo's interface, external interface file and event list on the load
-// options page, no application image where it is a choice and an image file
-// where it is not, and a VQ on the batch page when discovery found none.
+// options page, a valid application image (the box ticked where it is a
+// choice), and a VQ on the batch page when discovery found none.
 #pragma once
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -34,6 +34,7 @@
 #include "pages/CPageMain.h"
 #include "util/InstallDir.h"
 #include "util/Prompter.h"
+#include "vqfield/apb.h"
 
 namespace wizard_driver {
 
@@ -137,8 +138,8 @@ inline void FillPageForNext(CMainWizard& w, ScriptedPrompter& prompter, const QS
             CopyDemoFolder(QStringLiteral("Vq/EventList"), dir);
             page.m_comboNi->setCurrentText(QStringLiteral("VQNET1"));
             if (page.m_comboXif->currentText().isEmpty())
-                page.m_comboXif->setEditText(
-                    QDir::toNativeSeparators(dir + QStringLiteral("/Import/Quillane/vq/Version 1.1/vq70.xif")));
+                page.m_comboXif->setEditText(QDir::toNativeSeparators(
+                    dir + QStringLiteral("/Import/Quillane/vq/Version 1.1/vq70.xif")));
             page.m_comboEventList->setEditText(QStringLiteral("Default"));
             break;
         }
@@ -150,16 +151,18 @@ inline void FillPageForNext(CMainWizard& w, ScriptedPrompter& prompter, const QS
             break;
         }
         case kPageAppImage: {
+            // A VQ takes its database only once it has an application image,
+            // so the walk always loads one.
             CPageAppImage& page = *w.m_pageAppImage;
-            if (!page.m_checkLoad->isHidden()) {
-                if (page.m_checkLoad->isChecked()) page.m_checkLoad->click();
-                break;
-            }
+            if (!page.m_checkLoad->isHidden() && !page.m_checkLoad->isChecked()) page.m_checkLoad->click();
             QString dir;
             if (!GetInstallDir(dir)) break;
             const QString image = dir + QStringLiteral("/Vq/walk.apb");
             QFile f(image);
-            if (f.open(QIODevice::WriteOnly)) f.write("apb");
+            if (f.open(QIODevice::WriteOnly)) {
+                const auto bytes = vqfield::MakeApb("900001013C8A0400", vqfield::PatternBody(2048, 7));
+                f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+            }
             page.m_comboImage->setEditText(QDir::toNativeSeparators(image));
             break;
         }

@@ -95,6 +95,10 @@ void CPageBatch::Append(const QString& sarvikId) {
 
 void CPageBatch::OnInitDialog() {
     CSysColorPropertyPage::OnInitDialog();
+    RebuildFromDiscovery();
+}
+
+void CPageBatch::RebuildFromDiscovery() {
     m_list->clear();
     EnableListButtons(false);
     QStringList found;

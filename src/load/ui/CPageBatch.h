@@ -14,6 +14,8 @@ public:
     CPageBatch();
     ~CPageBatch() override;
     void OnInitDialog() override;
+    // Empties the list and fills it with the unconfigured units that discovery finds.
+    void RebuildFromDiscovery();
     bool OnSetActive() override;
     bool OnKillActive() override;
     int OnWizardNext() override;
