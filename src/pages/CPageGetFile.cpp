@@ -42,21 +42,13 @@ bool CPageGetFile::OnSetActive() {
 }
 
 void CPageGetFile::OnBrowse() {
-    FileDialogRequest req;
-    req.open = true;
-    req.flags = kFileDlgHideReadOnly | kFileDlgOverwritePrompt;
-    req.defaultExt = QStringLiteral("q70");
-    req.filter = QStringLiteral("Compressed Database File (*.q70);;All files (*.*)");
     QString initialDir;
     PrefixInstallDir(initialDir, RelativeDefaultDir());
-    req.initialDir = initialDir;
-    const auto chosen = FileDialog().Run(req);
+    const auto chosen =
+        BrowseForFile(kFileDlgHideReadOnly | kFileDlgOverwritePrompt,
+                      QStringLiteral("Compressed Database File"), kCompressedDbExt, initialDir, initialDir);
     if (!chosen) return;
-    m_strComboText = QDir::toNativeSeparators(*chosen);
-    // A file in the default folder shows as its base name, a ".q70" file
-    // elsewhere without its extension.
-    QString dir = initialDir;
-    if (!dir.isEmpty()) ResolveFileName(m_strComboText, dir, kCompressedDbExt, false);
+    m_strComboText = *chosen;
     m_combo->setEditText(m_strComboText);
 }
 

@@ -1,5 +1,9 @@
 #include "util/FileDialog.h"
 
+#include <QDir>
+
+#include "util/Paths.h"
+
 namespace {
 IFileDialog* g_dialog = nullptr;
 }
@@ -21,4 +25,20 @@ std::optional<QString> ScriptedFileDialog::Run(const FileDialogRequest& request)
     m_answers.pop_front();
     if (!chosen) return std::nullopt;
     return path;
+}
+
+std::optional<QString> BrowseForFile(unsigned flags, const QString& kind, const QString& ext,
+                                     const QString& initialDir, const QString& shortenDir) {
+    FileDialogRequest req;
+    req.open = true;
+    req.flags = flags;
+    req.defaultExt = ext.mid(1);
+    req.filter = QStringLiteral("%1 (*%2);;All files (*.*)").arg(kind, ext);
+    req.initialDir = initialDir;
+    const auto chosen = FileDialog().Run(req);
+    if (!chosen) return std::nullopt;
+    QString name = QDir::toNativeSeparators(*chosen);
+    QString dir = shortenDir;
+    if (!dir.isEmpty()) ResolveFileName(name, dir, ext, false);
+    return name;
 }

@@ -34,6 +34,14 @@ public:
 IFileDialog& FileDialog();
 void SetFileDialog(IFileDialog* dialog);  // not owned; null restores the default
 
+// The pages' Browse: an open dialog for one kind of file ("KIND (*EXT);;All
+// files (*.*)", EXT with its dot) starting in initialDir. The chosen path
+// comes back in native form, shortened against shortenDir as the combo boxes
+// show it (a file there by its base name, one with EXT elsewhere without
+// it); nothing when the user cancelled.
+std::optional<QString> BrowseForFile(unsigned flags, const QString& kind, const QString& ext,
+                                     const QString& initialDir, const QString& shortenDir);
+
 // Records every request and answers from a queue (cancel when it is empty).
 class ScriptedFileDialog : public IFileDialog {
 public:

@@ -84,18 +84,11 @@ void CPageCompress::OnOptions() {
 }
 
 void CPageCompress::OnBrowse() {
-    FileDialogRequest req;
-    req.open = true;
-    req.flags = kFileDlgHideReadOnly | kFileDlgOverwritePrompt;
-    req.initialDir = DefaultDir();
-    req.filter = QStringLiteral("Compressed Database File (*.q70);;All files (*.*)");
-    req.defaultExt = QStringLiteral("q70");
-    const auto chosen = FileDialog().Run(req);
+    const auto chosen = BrowseForFile(kFileDlgHideReadOnly | kFileDlgOverwritePrompt,
+                                      QStringLiteral("Compressed Database File"), kCompressedDbExt,
+                                      DefaultDir(), CompressedDbRelativeDir());
     if (!chosen) return;
-    QString name = QDir::toNativeSeparators(*chosen);
-    QString dir = CompressedDbRelativeDir();
-    ResolveFileName(name, dir, kCompressedDbExt, false);
-    m_combo->setEditText(name);
+    m_combo->setEditText(*chosen);
 }
 
 CompressOutcome CPageCompress::Compress() {

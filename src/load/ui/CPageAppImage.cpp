@@ -90,33 +90,22 @@ void CPageAppImage::OnCheckLoad() {
 }
 
 void CPageAppImage::OnBrowseImage() {
-    FileDialogRequest req;
-    req.open = true;
-    req.flags = kFileDlgHideReadOnly | kFileDlgFileMustExist;
-    req.defaultExt = QStringLiteral("apb");
-    req.filter = QStringLiteral("Application Image File (*.apb);;All files (*.*)");
-    QString dir = NewestImageFolder();
-    req.initialDir = dir;
-    const auto chosen = FileDialog().Run(req);
+    const QString dir = NewestImageFolder();
+    const auto chosen = BrowseForFile(kFileDlgHideReadOnly | kFileDlgFileMustExist,
+                                      QStringLiteral("Application Image File"), kAppImageExt, dir, dir);
     if (!chosen) return;
-    m_strImage = QDir::toNativeSeparators(*chosen);
-    if (!dir.isEmpty()) ResolveFileName(m_strImage, dir, kAppImageExt, false);
+    m_strImage = *chosen;
     m_comboImage->setEditText(m_strImage);
 }
 
 void CPageAppImage::OnBrowseProgram() {
-    FileDialogRequest req;
-    req.open = true;
-    req.flags = kFileDlgHideReadOnly | kFileDlgFileMustExist;
-    req.defaultExt = QStringLiteral("qpl");
-    req.filter = QStringLiteral("Interpreted Program Source File (*.qpl);;All files (*.*)");
     QString dir;
     PrefixInstallDir(dir, IntProgRelativeDir());
-    req.initialDir = dir;
-    const auto chosen = FileDialog().Run(req);
+    const auto chosen =
+        BrowseForFile(kFileDlgHideReadOnly | kFileDlgFileMustExist,
+                      QStringLiteral("Interpreted Program Source File"), kProgramSourceExt, dir, dir);
     if (!chosen) return;
-    m_strProgram = QDir::toNativeSeparators(*chosen);
-    if (!dir.isEmpty()) ResolveFileName(m_strProgram, dir, kProgramSourceExt, false);
+    m_strProgram = *chosen;
     m_comboProgram->setEditText(m_strProgram);
 }
 

@@ -131,32 +131,20 @@ int CPageLoadOption::OnWizardNext() {
 }
 
 void CPageLoadOption::OnBrowseXif() {
-    FileDialogRequest req;
-    req.open = true;
-    req.flags = kFileDlgHideReadOnly | kFileDlgFileMustExist;
-    req.defaultExt = QStringLiteral("xif");
-    req.filter = QStringLiteral("External Interface File (*.xif);;All files (*.*)");
-    QString dir = NewestXifFolder();
-    req.initialDir = dir;
-    const auto chosen = FileDialog().Run(req);
+    const QString dir = NewestXifFolder();
+    const auto chosen = BrowseForFile(kFileDlgHideReadOnly | kFileDlgFileMustExist,
+                                      QStringLiteral("External Interface File"), kXifExt, dir, dir);
     if (!chosen) return;
-    m_strXif = QDir::toNativeSeparators(*chosen);
-    if (!dir.isEmpty()) ResolveFileName(m_strXif, dir, kXifExt, false);
+    m_strXif = *chosen;
     m_comboXif->setEditText(m_strXif);
 }
 
 void CPageLoadOption::OnBrowseEventList() {
-    FileDialogRequest req;
-    req.open = true;
-    req.flags = kFileDlgHideReadOnly | kFileDlgFileMustExist;
-    req.defaultExt = QStringLiteral("etl");
-    req.filter = QStringLiteral("Event List File (*.etl);;All files (*.*)");
-    QString dir = EventListDir();
-    req.initialDir = dir;
-    const auto chosen = FileDialog().Run(req);
+    const QString dir = EventListDir();
+    const auto chosen = BrowseForFile(kFileDlgHideReadOnly | kFileDlgFileMustExist,
+                                      QStringLiteral("Event List File"), kEventListExt, dir, dir);
     if (!chosen) return;
-    m_strEventList = QDir::toNativeSeparators(*chosen);
-    if (!dir.isEmpty()) ResolveFileName(m_strEventList, dir, kEventListExt, false);
+    m_strEventList = *chosen;
     m_comboEventList->setEditText(m_strEventList);
 }
 
