@@ -77,16 +77,20 @@ ovx::Ptr<ovx::AppDevice> DeviceAt(const std::vector<ovx::Ptr<ovx::AppDevice>>& t
     return table[std::size_t(i)];
 }
 
+// Entry i of the load table; when there is none, that VQ's error line is said.
+ovx::Ptr<ovx::AppDevice> DeviceOrFail(CSetupContext& c, CLog* log, int i) {
+    ovx::Ptr<ovx::AppDevice> device = DeviceAt(c.m_loadDevices, c.m_loadDeviceCount, i);
+    if (!device) Fail(c.m_lastLoadError, log, LoadMessage(LoadMsg::NoDevice, c.m_loadDeviceCount, i));
+    return device;
+}
+
 }  // namespace
 
 int CSetupContext::SetSarvikId(const QStringList& sarvikIds, int i, CLog* log) {
     m_lastLoadError.clear();
     if (m_cancelRequested) return kCancelled;
-    const ovx::Ptr<ovx::AppDevice> device = DeviceAt(m_loadDevices, m_loadDeviceCount, i);
-    if (!device) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::NoDevice, m_loadDeviceCount, i));
-        return kLoadFailed;
-    }
+    const ovx::Ptr<ovx::AppDevice> device = DeviceOrFail(*this, log, i);
+    if (!device) return kLoadFailed;
     if (i >= sarvikIds.size()) {
         Fail(m_lastLoadError, log, LoadMessage(LoadMsg::NoSarvikId, m_loadDeviceCount, i));
         return kLoadFailed;
@@ -108,11 +112,8 @@ int CSetupContext::LoadApplicationImage(const QString& imagePath, int i, CLog* l
         Line(log, m_lastLoadError);
         return kImageMissing;
     }
-    const ovx::Ptr<ovx::AppDevice> device = DeviceAt(m_loadDevices, m_loadDeviceCount, i);
-    if (!device) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::NoDevice, m_loadDeviceCount, i));
-        return kLoadFailed;
-    }
+    const ovx::Ptr<ovx::AppDevice> device = DeviceOrFail(*this, log, i);
+    if (!device) return kLoadFailed;
     CLongOperation bracket(m_loadSystem);
     if (m_cancelRequested) return kCancelled;
     try {
@@ -152,11 +153,8 @@ int CSetupContext::LoadApplicationImage(const QString& imagePath, int i, CLog* l
 
 int CSetupContext::CommissionDevice(int i, CLog* log) {
     m_lastLoadError.clear();
-    const ovx::Ptr<ovx::AppDevice> device = DeviceAt(m_loadDevices, m_loadDeviceCount, i);
-    if (!device) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::NoDevice, m_loadDeviceCount, i));
-        return kLoadFailed;
-    }
+    const ovx::Ptr<ovx::AppDevice> device = DeviceOrFail(*this, log, i);
+    if (!device) return kLoadFailed;
     CLongOperation bracket(m_loadSystem);
     if (m_cancelRequested) return kCancelled;
     Status(log, LoadMessage(LoadMsg::LoadingCps, m_loadDeviceCount, i));
@@ -191,11 +189,8 @@ int CSetupContext::CommissionDevice(int i, CLog* log) {
 int CSetupContext::LoadDeviceContents(const QString& dbPath, const QString& eventListPath, int i, CLog* log,
                                       bool useOwnProgram, const QString& programPath) {
     m_lastLoadError.clear();
-    const ovx::Ptr<ovx::AppDevice> device = DeviceAt(m_loadDevices, m_loadDeviceCount, i);
-    if (!device) {
-        Fail(m_lastLoadError, log, LoadMessage(LoadMsg::NoDevice, m_loadDeviceCount, i));
-        return kLoadFailed;
-    }
+    const ovx::Ptr<ovx::AppDevice> device = DeviceOrFail(*this, log, i);
+    if (!device) return kLoadFailed;
     CLongOperation bracket(m_loadSystem);
     if (m_cancelRequested) return kCancelled;
 
@@ -312,11 +307,8 @@ enum class BlockSource { File, HexProgramFile, DefaultProgram };
 // whose failure is said by `failed` with the object server's description.
 int SendBlock(CSetupContext& c, CLog* log, int i, int kind, BlockSource source, const QString& path,
               LoadMsg failed) {
-    const ovx::Ptr<ovx::AppDevice> device = DeviceAt(c.m_loadDevices, c.m_loadDeviceCount, i);
-    if (!device) {
-        Fail(c.m_lastLoadError, log, LoadMessage(LoadMsg::NoDevice, c.m_loadDeviceCount, i));
-        return kLoadFailed;
-    }
+    const ovx::Ptr<ovx::AppDevice> device = DeviceOrFail(c, log, i);
+    if (!device) return kLoadFailed;
     std::vector<std::uint8_t> bytes;
     if (source == BlockSource::DefaultProgram) {
         bytes.assign(kDefaultProgramSize, 0);
