@@ -76,7 +76,9 @@ CPageLoad::CPageLoad()
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     Body()->addWidget(MakeLabel(this, QStringLiteral("Progress:")));
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    // The table under the log, across the page's whole width, so that the
+    // step and the outcome can be read beside the Sarvik ID.
+    auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(m_progress);
     split->addWidget(m_table);
     split->setStretchFactor(0, 3);
