@@ -12,14 +12,7 @@
 #include "context/SetupContext.h"
 #include "log/Log.h"
 
-namespace {
-
-void Complain(const QString& text) {
-    std::fprintf(stderr, "vqtool: %s\n", text.toUtf8().constData());
-    std::fflush(stderr);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int RunCompress(const CompressArgs& args, const std::string& dataFolder) {
     const QString path = QDir::toNativeSeparators(QFileInfo(args.output).absoluteFilePath());
@@ -31,17 +24,12 @@ int RunCompress(const CompressArgs& args, const std::string& dataFolder) {
     }
 
     CSetupContext context;
-    context.OpenObjectServer(dataFolder);
-    if (!context.m_objectServer.IsOpen()) {
-        Complain(QStringLiteral("the object server could not be opened"));
-        return kExitUsage;
-    }
     // Ctrl-C is the Cancel button: noticed between object-server calls and
     // at every progress line.
     auto poll = [&context] {
         if (InterruptRequested()) context.m_cancelRequested = true;
     };
-    context.m_objectServer.SetProgressHandler(poll);
+    if (!OpenObjectServerFor(context, dataFolder, poll)) return kExitUsage;
 
     const int opened = context.OpenNetworkDatabase(args.network, 0);
     if (opened == kDbNotFound) {

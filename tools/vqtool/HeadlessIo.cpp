@@ -1,5 +1,7 @@
 #include "HeadlessIo.h"
 
+#include "context/SetupContext.h"
+
 #include <csignal>
 
 namespace {
@@ -50,4 +52,19 @@ MsgResult StderrPrompter::Show(const MessageBoxRequest& request) {
     Write(stderr, QStringLiteral("[%1] %2\n").arg(request.caption, text));
     std::fflush(stderr);
     return request.buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
+}
+
+void Complain(const QString& text) {
+    std::fprintf(stderr, "vqtool: %s\n", text.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+bool OpenObjectServerFor(CSetupContext& context, const std::string& dataFolder, std::function<void()> poll) {
+    context.OpenObjectServer(dataFolder);
+    if (!context.m_objectServer.IsOpen()) {
+        Complain(QStringLiteral("the object server could not be opened"));
+        return false;
+    }
+    context.m_objectServer.SetProgressHandler(std::move(poll));
+    return true;
 }

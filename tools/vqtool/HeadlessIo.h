@@ -6,9 +6,20 @@
 #include <QString>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 #include "log/Log.h"
 #include "util/Prompter.h"
+
+class CSetupContext;
+
+// A set-up message on stderr, as "vqtool: TEXT".
+void Complain(const QString& text);
+
+// Opens the object server of dataFolder (OVX_HOME when empty) for a command,
+// with poll run at every progress event; false, said on stderr, when it
+// cannot be opened.
+bool OpenObjectServerFor(CSetupContext& context, const std::string& dataFolder, std::function<void()> poll);
 
 // Installs the SIGINT handler. The handler only sets a flag; a second Ctrl-C
 // ends the program the usual way.

@@ -14,11 +14,6 @@
 
 namespace {
 
-void Complain(const QString& text) {
-    std::fprintf(stderr, "vqtool: %s\n", text.toUtf8().constData());
-    std::fflush(stderr);
-}
-
 const char* OutcomeName(VqOutcome o) {
     switch (o) {
         case VqOutcome::Loaded:
@@ -63,11 +58,6 @@ bool WriteJson(const QString& path, const LoadRunResult& result) {
 
 int RunLoad(const LoadArgs& args, const std::string& dataFolder) {
     CSetupContext context;
-    context.OpenObjectServer(dataFolder);
-    if (!context.m_objectServer.IsOpen()) {
-        Complain(QStringLiteral("the object server could not be opened"));
-        return kExitUsage;
-    }
     // Ctrl-C is the Cancel button: noticed at every progress event and line.
     // It also stops an image on its way, even one that set out just after
     // the Ctrl-C, as a second press of Cancel would.
@@ -75,7 +65,7 @@ int RunLoad(const LoadArgs& args, const std::string& dataFolder) {
         if (InterruptRequested() && (!context.m_cancelRequested || context.m_appImageLoading))
             context.RequestCancel();
     };
-    context.m_objectServer.SetProgressHandler(poll);
+    if (!OpenObjectServerFor(context, dataFolder, poll)) return kExitUsage;
 
     // The load options page's preparation.
     if (context.OpenNetworkDatabase(QString::fromLatin1(kTempDbName), 1) != kDbOk ||
@@ -99,12 +89,14 @@ int RunLoad(const LoadArgs& args, const std::string& dataFolder) {
     if (args.discover) {
         sarvikIds = context.DiscoverUnconfiguredDevices();
         if (sarvikIds.isEmpty()) {
-            Complain(QStringLiteral("no unconfigured VQ was found on the interface \"%1\"").arg(args.interfaceName));
+            Complain(QStringLiteral("no unconfigured VQ was found on the interface \"%1\"")
+                         .arg(args.interfaceName));
             context.CloseAllDatabases();
             return kExitUsage;
         }
         // Said on stderr: stdout holds only what the load page's log shows.
-        for (const QString& id : sarvikIds) std::fprintf(stderr, "Discovered VQ: %s\n", id.toUtf8().constData());
+        for (const QString& id : sarvikIds)
+            std::fprintf(stderr, "Discovered VQ: %s\n", id.toUtf8().constData());
     }
 
     LoadRequest request;

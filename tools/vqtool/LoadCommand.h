@@ -15,7 +15,7 @@ struct LoadArgs {
     int option = 1;    // the main option: 0 compress and load, 1 load database, 2 application only
     QStringList sarvikIds;
     bool discover = false;  // load the unconfigured VQs found on the interface instead
-    QString json;  // where to write the per-VQ report; none when empty
+    QString json;           // where to write the per-VQ report; none when empty
 };
 
 // Prepares the temporary database as the load options page does, runs the
