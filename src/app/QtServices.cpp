@@ -88,6 +88,10 @@ void InstallWaitCursorHooks() {
                        [] { QApplication::restoreOverrideCursor(); });
 }
 
+namespace {
+constexpr qint64 kRepaintIntervalMs = 40;
+}
+
 void CEditLogView::Clear() {
     if (m_edit) m_edit->clear();
 }
@@ -105,5 +109,10 @@ void CEditLogView::AppendAtEnd(const QString& text) {
 }
 
 void CEditLogView::Repaint() {
-    if (m_edit && m_edit->parentWidget()) m_edit->parentWidget()->repaint();
+    if (!m_edit || !m_edit->parentWidget()) return;
+    // Lines that come faster than the eye can follow share one paint; the
+    // rest are painted by the event loop, which the run pumps at every line.
+    if (m_sincePaint.isValid() && m_sincePaint.elapsed() < kRepaintIntervalMs) return;
+    m_edit->parentWidget()->repaint();
+    m_sincePaint.start();
 }

@@ -2,6 +2,8 @@
 // and the progress view.
 #pragma once
 
+#include <QElapsedTimer>
+
 #include "log/Log.h"
 #include "util/FileDialog.h"
 #include "util/Prompter.h"
@@ -32,4 +34,5 @@ public:
 
 private:
     QPlainTextEdit* m_edit;
+    QElapsedTimer m_sincePaint;  // a line is painted at once unless one was painted moments ago
 };
