@@ -62,10 +62,7 @@ protected:
         QTest::keyClicks(edit, text);
     }
     QString DefaultDir() const { return env.InstallPath(QStringLiteral("/Vq/CompressedDB/")); }
-    QByteArray Log() const {
-        QFile f(GetLogFilePath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray Log() const { return WizardEnv::LogFileBytes(); }
 
     WizardEnv env;
     std::unique_ptr<CSetupDlg> context;

@@ -4,12 +4,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <memory>
 
 #include "log/Log.h"
 #include "util/FileDialog.h"
+#include "util/HistoryList.h"
 #include "util/Prompter.h"
 
 class WizardEnv {
@@ -43,6 +45,23 @@ public:
 
     QString OvxHome() const { return dir.path() + QStringLiteral("/ovx"); }
     QString InstallPath(const QString& relative) const { return dir.path() + relative; }
+
+    // What a test reads back: the log file as written, the texts of the
+    // message boxes shown so far, a history list as stored.
+    static QByteArray LogFileBytes() {
+        QFile f(GetLogFilePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QStringList BoxTexts() const {
+        QStringList texts;
+        for (const MessageBoxRequest& b : prompter.boxes) texts << b.text;
+        return texts;
+    }
+    static QStringList HistoryEntries(const QString& section) {
+        CHistoryList h;
+        h.LoadFromRegistry(section);
+        return h.Entries();
+    }
 
     QTemporaryDir dir;
     ScriptedPrompter prompter;

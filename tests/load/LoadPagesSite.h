@@ -66,20 +66,9 @@ public:
     }
 
     QString Path(const QString& relative) const { return env.InstallPath(QLatin1Char('/') + relative); }
-    QByteArray Log() const {
-        QFile f(GetLogFilePath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QStringList Boxes() const {
-        QStringList texts;
-        for (const MessageBoxRequest& b : env.prompter.boxes) texts << b.text;
-        return texts;
-    }
-    static QStringList History(const QString& section) {
-        CHistoryList h;
-        h.LoadFromRegistry(section);
-        return h.Entries();
-    }
+    QByteArray Log() const { return WizardEnv::LogFileBytes(); }
+    QStringList Boxes() const { return env.BoxTexts(); }
+    static QStringList History(const QString& section) { return WizardEnv::HistoryEntries(section); }
 
     WizardEnv env;
     CSetupContext context;

@@ -76,20 +76,9 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
-    QByteArray Log() const {
-        QFile f(GetLogFilePath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QStringList Boxes() const {
-        QStringList texts;
-        for (const MessageBoxRequest& b : env.prompter.boxes) texts << b.text;
-        return texts;
-    }
-    static QStringList History(const QString& section) {
-        CHistoryList h;
-        h.LoadFromRegistry(section);
-        return h.Entries();
-    }
+    QByteArray Log() const { return WizardEnv::LogFileBytes(); }
+    QStringList Boxes() const { return env.BoxTexts(); }
+    static QStringList History(const QString& section) { return WizardEnv::HistoryEntries(section); }
     void InstallRealCompiler() const {
         const QString bin = QString::fromLocal8Bit(qgetenv("VQ_TEST_BIN_DIR"));
         const QString src = QString::fromLocal8Bit(qgetenv("VQ_SOURCE_DIR"));
